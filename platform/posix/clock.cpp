@@ -1,0 +1,45 @@
+#include "platform/clock.h"
+
+#include <atomic>
+#include <sched.h>
+#include <sys/time.h>
+#include <time.h>
+
+static std::atomic<PlatLocalTimeSource> g_timeSource{nullptr};
+
+void PlatSetLocalTimeSource(PlatLocalTimeSource source) { g_timeSource.store(source); }
+
+void PlatGetLocalTime(PlatLocalTime* out)
+{
+    if (!out)
+        return;
+    if (PlatLocalTimeSource source = g_timeSource.load()) {
+        source(out);
+        return;
+    }
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct tm parts;
+    time_t seconds = now.tv_sec;
+    localtime_r(&seconds, &parts);
+    out->year = parts.tm_year + 1900;
+    out->month = parts.tm_mon + 1;
+    out->day = parts.tm_mday;
+    out->hour = parts.tm_hour;
+    out->minute = parts.tm_min;
+    out->second = parts.tm_sec;
+    out->millisecond = static_cast<int>(now.tv_nsec / 1000000);
+}
+
+void PlatSleepMs(unsigned milliseconds)
+{
+    if (milliseconds == 0) {
+        sched_yield();
+        return;
+    }
+    struct timespec pause;
+    pause.tv_sec = milliseconds / 1000;
+    pause.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    while (nanosleep(&pause, &pause) != 0) {
+    }
+}

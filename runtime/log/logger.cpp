@@ -1,0 +1,323 @@
+/*
+ * The process-wide logger: configuration, open and close lines, and the four
+ * level writers.
+ */
+#include "runtime/log.h"
+
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/thread.h"
+
+LogConfig gv_logConfig;
+FILE* gv_logFilePtr;
+char* gv_velmoraRoot;
+
+namespace {
+
+/* Where a log goes when neither a directory nor the library root is set:
+ * one level up from the current directory. */
+const char kFallbackLogDirectory[] = "../logs";
+
+/* Length of "2024-03-05 09:04:07:045". */
+const size_t kTimeStampLength = 23;
+
+char* CopyText(const char* text)
+{
+    if (!text)
+        return nullptr;
+    size_t size = strlen(text) + 1;
+    char* copy = static_cast<char*>(malloc(size));
+    if (copy)
+        memcpy(copy, text, size);
+    return copy;
+}
+
+/* Replaces *member with a copy of text; false when the copy fails, leaving
+ * the member empty. A null text clears the member. */
+bool ReplaceText(char** member, const char* text)
+{
+    free(*member);
+    *member = nullptr;
+    if (!text)
+        return true;
+    *member = CopyText(text);
+    return *member != nullptr;
+}
+
+/* "path/name", or null when it cannot be allocated. */
+char* JoinPath(const char* directory, const char* name)
+{
+    size_t size = strlen(directory) + 1 + strlen(name) + 1;
+    char* path = static_cast<char*>(malloc(size));
+    if (path)
+        snprintf(path, size, "%s/%s", directory, name);
+    return path;
+}
+
+/* Writes "[ <time> ] [ <thread> ] <tag> " followed by the message. The prefix
+ * is composed in one piece so that one line costs two stream writes. */
+void WriteLine(FILE* stream, const char* tag, const char* format, va_list args)
+{
+    char* stamp = GetLogTimeStamp();
+    char prefix[96];
+    int length = snprintf(prefix, sizeof prefix, "[ %s ] [ %d ] %s ", stamp ? stamp : "(null)",
+                          static_cast<int>(PlatCurrentThreadId()), tag);
+    free(stamp);
+    if (length > 0)
+        fwrite(prefix, 1, static_cast<size_t>(length) < sizeof prefix ? static_cast<size_t>(length) : sizeof prefix - 1,
+               stream);
+    vfprintf(stream, format, args);
+    fflush(stream);
+}
+
+void WriteUnlockedLine(FILE* stream, const char* tag, const char* format, ...) TW_PRINTF_FORMAT(3, 4);
+void WriteUnlockedLine(FILE* stream, const char* tag, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    WriteLine(stream, tag, format, args);
+    va_end(args);
+}
+
+int WriteLevel(int threshold, const char* tag, const char* format, va_list args)
+{
+    if (!gv_logFilePtr)
+        return 0;
+    unsigned level = gv_logConfig.level;
+    if (level == 0 || level < static_cast<unsigned>(threshold))
+        return 0;
+    const void* key = gv_logConfig.lockKey;
+    if (!key)
+        return 0;
+    LockObject(key);
+    /* The log may have been closed while this thread waited for the key. */
+    if (gv_logFilePtr)
+        WriteLine(gv_logFilePtr, tag, format, args);
+    UnlockObject(key);
+    return 0;
+}
+
+int OpenWithMode(const char* mode)
+{
+    if (gv_logFilePtr) {
+        LogTrace("gv_logFilePtr already Set\n");
+        return 1;
+    }
+    if (!gv_logConfig.fileName)
+        return 0;
+
+    char* path;
+    if (gv_logConfig.directory) {
+        MakeDirectoryTree(gv_logConfig.directory);
+        path = JoinPath(gv_logConfig.directory, gv_logConfig.fileName);
+    } else if (gv_velmoraRoot) {
+        char* logs = JoinPath(gv_velmoraRoot, "logs");
+        if (!logs)
+            return 0;
+        MakeDirectoryTree(logs);
+        path = JoinPath(logs, gv_logConfig.fileName);
+        free(logs);
+    } else {
+        MakeDirectory(kFallbackLogDirectory);
+        path = JoinPath(kFallbackLogDirectory, gv_logConfig.fileName);
+    }
+    if (!path)
+        return 0;
+    free(gv_logConfig.fullPath);
+    gv_logConfig.fullPath = path;
+
+    FILE* stream = PlatOpenFile(path, mode);
+    if (!stream)
+        return 0;
+    gv_logFilePtr = stream;
+
+    char* stamp = GetLogTimeStamp();
+    WriteUnlockedLine(stream, "[INFO]", "Log open time: %s\n", stamp ? stamp : "(null)");
+    free(stamp);
+    return 1;
+}
+
+} // namespace
+
+int InitLogDefaults(void)
+{
+    if (!gv_logFilePtr && !gv_logConfig.fileName) {
+        gv_logConfig.fileName = CopyText(LOG_DEFAULT_FILE_NAME);
+        if (!gv_logConfig.fileName)
+            return 0;
+        free(gv_logConfig.lockKey);
+        gv_logConfig.lockKey = static_cast<char*>(calloc(1, 1));
+        free(gv_logConfig.directory);
+        gv_logConfig.directory = nullptr;
+        free(gv_logConfig.fullPath);
+        gv_logConfig.fullPath = nullptr;
+        gv_logFilePtr = nullptr;
+        gv_logConfig.level = LOG_DEFAULT_LEVEL;
+        return 1;
+    }
+    if (gv_logFilePtr)
+        gv_logConfig.level = LOG_DEFAULT_LEVEL;
+    return 1;
+}
+
+int SetLogConfig(const char* fileName, const char* directory, int level)
+{
+    /* Both members are released before either copy is made, so a failed copy
+     * leaves that member empty rather than stale. */
+    free(gv_logConfig.directory);
+    gv_logConfig.directory = nullptr;
+    if (!ReplaceText(&gv_logConfig.fileName, fileName))
+        return 0;
+    if (!ReplaceText(&gv_logConfig.directory, directory))
+        return 0;
+    gv_logConfig.level = static_cast<unsigned char>(level & 0xFF);
+    return 1;
+}
+
+int SetLogFileName(const char* fileName)
+{
+    if (!fileName)
+        return 0;
+    return ReplaceText(&gv_logConfig.fileName, fileName);
+}
+
+int SetLogDirectory(const char* directory)
+{
+    if (!directory)
+        return 0;
+    return ReplaceText(&gv_logConfig.directory, directory);
+}
+
+void SetLogLevel(int level) { gv_logConfig.level = static_cast<unsigned char>(level & 0xFF); }
+
+int OpenLogFile(void) { return OpenWithMode("w"); }
+int OpenLogFileAppend(void) { return OpenWithMode("a+"); }
+
+int SetLogFilePtr(FILE* stream)
+{
+    if (!stream)
+        return 0;
+    gv_logFilePtr = stream;
+    return 1;
+}
+
+int LogInfo(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int result = WriteLevel(1, "[INFO]", format, args);
+    va_end(args);
+    return result;
+}
+
+int LogError(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int result = WriteLevel(2, "[ERROR]", format, args);
+    va_end(args);
+    return result;
+}
+
+int LogDebug(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int result = WriteLevel(3, "[DEBUG]", format, args);
+    va_end(args);
+    return result;
+}
+
+int LogTrace(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int result = WriteLevel(4, "[TRACE]", format, args);
+    va_end(args);
+    return result;
+}
+
+void CloseLogFile(void)
+{
+    if (!gv_logFilePtr)
+        return;
+    /* Writers on other threads (the rotation timer) may be between their
+     * check of the stream and their write; holding the key while closing
+     * keeps them from writing into a closed stream. */
+    const void* key = gv_logConfig.lockKey;
+    if (key)
+        LockObject(key);
+    FILE* stream = gv_logFilePtr;
+    gv_logFilePtr = nullptr;
+    char* stamp = GetLogTimeStamp();
+    WriteUnlockedLine(stream, "[INFO]", "Log close time: %s\n", stamp ? stamp : "(null)");
+    free(stamp);
+    fclose(stream);
+    if (key)
+        UnlockObject(key);
+}
+
+void FreeLogConfig(void)
+{
+    free(gv_logConfig.fileName);
+    gv_logConfig.fileName = nullptr;
+    free(gv_logConfig.directory);
+    gv_logConfig.directory = nullptr;
+    free(gv_logConfig.fullPath);
+    gv_logConfig.fullPath = nullptr;
+    free(gv_logConfig.lockKey);
+    gv_logConfig.lockKey = nullptr;
+}
+
+char* GetLogTimeStamp(void)
+{
+    PlatLocalTime now;
+    PlatGetLocalTime(&now);
+    char* stamp = static_cast<char*>(malloc(kTimeStampLength + 1));
+    if (!stamp)
+        return nullptr;
+    /* Fields out of their usual range (a bad test clock) widen the text, so
+     * the buffer is bounded rather than assumed. */
+    snprintf(stamp, kTimeStampLength + 1, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day, now.hour,
+             now.minute, now.second, now.millisecond);
+    return stamp;
+}
+
+int MakeDirectory(const char* path) { return PlatMakeDirectory(path); }
+
+int MakeDirectoryTree(const char* path)
+{
+    if (!path)
+        return PLAT_ENOENT;
+    int result = MakeDirectory(path);
+    if (result == PLAT_EEXIST)
+        return 1;
+    if (result != PLAT_ENOENT)
+        return result;
+
+    /* The parent: trailing '/' removed, then cut before the last '/'. */
+    size_t end = strlen(path);
+    while (end > 0 && path[end - 1] == '/')
+        end--;
+    while (end > 0 && path[end - 1] != '/')
+        end--;
+    if (end == 0)
+        return PLAT_ENOENT; /* no '/' left: no parent to create */
+    while (end > 1 && path[end - 1] == '/')
+        end--;
+
+    char* parent = static_cast<char*>(malloc(end + 1));
+    if (!parent)
+        return PLAT_ENOENT;
+    memcpy(parent, path, end);
+    parent[end] = '\0';
+    result = MakeDirectoryTree(parent);
+    free(parent);
+    if (result == 0)
+        result = MakeDirectory(path);
+    return result;
+}
