@@ -19,9 +19,15 @@ void PlatGetLocalTime(PlatLocalTime* out)
     }
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    struct tm parts;
-    time_t seconds = now.tv_sec;
-    localtime_r(&seconds, &parts);
+    /* Breaking a time into local fields is the dear part; a busy logger asks
+     * many times a second, so each thread keeps the fields of its last second. */
+    thread_local time_t cachedSecond = -1;
+    thread_local struct tm parts;
+    if (now.tv_sec != cachedSecond) {
+        time_t seconds = now.tv_sec;
+        localtime_r(&seconds, &parts);
+        cachedSecond = seconds;
+    }
     out->year = parts.tm_year + 1900;
     out->month = parts.tm_mon + 1;
     out->day = parts.tm_mday;

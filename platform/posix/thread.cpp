@@ -5,7 +5,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-unsigned long PlatCurrentThreadId(void) { return static_cast<unsigned long>(syscall(SYS_gettid)); }
+/* Asking the kernel is a system call; a thread's id never changes, so each
+ * thread asks once. */
+unsigned long PlatCurrentThreadId(void)
+{
+    thread_local unsigned long id = static_cast<unsigned long>(syscall(SYS_gettid));
+    return id;
+}
 
 /* PlatOnce is zero-initialised by its owner, and a zeroed pthread_once_t is
  * not guaranteed to mean "not yet run"; so the record is used as a small

@@ -58,15 +58,56 @@ char* JoinPath(const char* directory, const char* name)
     return path;
 }
 
+/* Writes `value` as exactly `digits` decimal digits, keeping the low ones. */
+char* PutDigits(char* out, unsigned value, int digits)
+{
+    for (int i = digits - 1; i >= 0; i--) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + digits;
+}
+
+/* "2024-03-05 09:04:07:045" into out[kTimeStampLength + 1]. Fields within
+ * their ranges print as the format "%d-%02d-%02d %02d:%02d:%02d:%03d" would;
+ * out-of-range fields are left to snprintf, bounded by the buffer. */
+void FormatTimeStamp(char* out)
+{
+    PlatLocalTime now;
+    PlatGetLocalTime(&now);
+    if (now.year < 1000 || now.year > 9999 || now.month < 0 || now.month > 99 || now.day < 0 || now.day > 99 ||
+        now.hour < 0 || now.hour > 99 || now.minute < 0 || now.minute > 99 || now.second < 0 || now.second > 99 ||
+        now.millisecond < 0 || now.millisecond > 999) {
+        snprintf(out, kTimeStampLength + 1, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day,
+                 now.hour, now.minute, now.second, now.millisecond);
+        return;
+    }
+    char* p = PutDigits(out, static_cast<unsigned>(now.year), 4);
+    *p++ = '-';
+    p = PutDigits(p, static_cast<unsigned>(now.month), 2);
+    *p++ = '-';
+    p = PutDigits(p, static_cast<unsigned>(now.day), 2);
+    *p++ = ' ';
+    p = PutDigits(p, static_cast<unsigned>(now.hour), 2);
+    *p++ = ':';
+    p = PutDigits(p, static_cast<unsigned>(now.minute), 2);
+    *p++ = ':';
+    p = PutDigits(p, static_cast<unsigned>(now.second), 2);
+    *p++ = ':';
+    p = PutDigits(p, static_cast<unsigned>(now.millisecond), 3);
+    *p = '\0';
+}
+
 /* Writes "[ <time> ] [ <thread> ] <tag> " followed by the message. The prefix
- * is composed in one piece so that one line costs two stream writes. */
+ * is composed in one piece, on the stack, so that one line costs two stream
+ * writes and no allocation. */
 void WriteLine(FILE* stream, const char* tag, const char* format, va_list args)
 {
-    char* stamp = GetLogTimeStamp();
+    char stamp[kTimeStampLength + 1];
+    FormatTimeStamp(stamp);
     char prefix[96];
-    int length = snprintf(prefix, sizeof prefix, "[ %s ] [ %d ] %s ", stamp ? stamp : "(null)",
-                          static_cast<int>(PlatCurrentThreadId()), tag);
-    free(stamp);
+    int length = snprintf(prefix, sizeof prefix, "[ %s ] [ %d ] %s ", stamp, static_cast<int>(PlatCurrentThreadId()),
+                          tag);
     if (length > 0)
         fwrite(prefix, 1, static_cast<size_t>(length) < sizeof prefix ? static_cast<size_t>(length) : sizeof prefix - 1,
                stream);
@@ -275,15 +316,9 @@ void FreeLogConfig(void)
 
 char* GetLogTimeStamp(void)
 {
-    PlatLocalTime now;
-    PlatGetLocalTime(&now);
     char* stamp = static_cast<char*>(malloc(kTimeStampLength + 1));
-    if (!stamp)
-        return nullptr;
-    /* Fields out of their usual range (a bad test clock) widen the text, so
-     * the buffer is bounded rather than assumed. */
-    snprintf(stamp, kTimeStampLength + 1, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day, now.hour,
-             now.minute, now.second, now.millisecond);
+    if (stamp)
+        FormatTimeStamp(stamp);
     return stamp;
 }
 

@@ -85,6 +85,8 @@ struct LevelCase {
     const char* expectedTags;
 };
 
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << "level " << c.level; }
+
 class LoggerLevelTest : public LoggerTest, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(LoggerLevelTest, WritersFollowTheLevelTable)

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs every test on a fresh Debian 12 machine (as root):
+#   1. installs what is missing,
+#   2. cross-builds for Windows (i686, as shipped; plus x86_64 where this
+#      kernel cannot run 32-bit code, so wine64 can run the Win32 half),
+#   3. builds and runs the suite under AddressSanitizer and UBSan,
+#   4. builds and runs the suite natively, with the wine end-to-end runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+scripts/install-deps.sh
+
+configure() { # configure <dir> <cmake args...>
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+}
+
+echo "== Windows cross build (i686)"
+configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake"
+cmake --build build/win32 -j "$jobs"
+if scripts/can-run-32bit.sh; then
+  windows_build=$root/build/win32
+  wine_command=wine
+else
+  echo "== Windows cross build (x86_64): this kernel runs no 32-bit code, wine64 runs the Win32 half"
+  configure build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake"
+  cmake --build build/win64 -j "$jobs"
+  windows_build=$root/build/win64
+  wine_command=/usr/lib/wine/wine64
+fi
+
+echo "== Sanitizer build (ASan + UBSan)"
+configure build/asan -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan -j "$jobs" --output-on-failure
+
+echo "== Native build"
+configure build/native -DTW_BUILD_BENCH=ON -DTW_WINDOWS_BUILD_DIR="$windows_build" -DTW_WINE="$wine_command"
+cmake --build build/native -j "$jobs"
+ctest --test-dir build/native -j "$jobs" --output-on-failure
