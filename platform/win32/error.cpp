@@ -3,3 +3,4 @@
 #include <windows.h>
 
 uint32_t PlatGetLastError(void) { return GetLastError(); }
+void PlatSetLastError(uint32_t code) { SetLastError(code); }

@@ -28,6 +28,7 @@ enum {
     PLAT_ERROR_BAD_PATHNAME = 161,
     PLAT_ERROR_ALREADY_EXISTS = 183,
     PLAT_ERROR_BAD_EXE_FORMAT = 193,
+    PLAT_ERROR_DIRECTORY = 267, /* the directory name is invalid */
     PLAT_ERROR_MORE_DATA = 234,
     PLAT_ERROR_WAIT_TIMEOUT = 258,
     PLAT_ERROR_MR_MID_NOT_FOUND = 317,
@@ -38,6 +39,10 @@ enum {
 /* The code of the calling thread's last failed system call: GetLastError()
  * on Windows, errno translated by PlatErrorFromErrno on POSIX. */
 uint32_t PlatGetLastError(void);
+
+/* Sets the calling thread's last error, as SetLastError does; the next
+ * failing system call replaces it. */
+void PlatSetLastError(uint32_t code);
 
 /* The Windows code for a C library errno value; codes without a closer
  * counterpart become PLAT_ERROR_INTERNAL_ERROR. 0 stays 0. */
