@@ -4,6 +4,7 @@
 
 #include "log_capture.h"
 #include "registry_file.h"
+#include "runtime/registry.h"
 #include "tool/applicability.h"
 
 namespace {
@@ -188,6 +189,37 @@ TEST(ApplicabilityOnEmulatedMachine, ServerFromTheRegistryFile)
     int year = GetESUYear();
     EXPECT_GE(year, 1); // today lies within the coverage
     EXPECT_EQ(IsESUApplicable(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// The example machines stay what their names say.
+TEST(ApplicabilityOnEmulatedMachine, ExampleMachines)
+{
+    const struct {
+        const char* file;
+        int kind;
+    } machines[] = {
+        {"windows7-workstation.reg", OS_KIND_WINDOWS_7},
+        {"server2008r2.reg", OS_KIND_SERVER_2008},
+        {"windows10.reg", OS_KIND_NOT_COVERED},
+    };
+    for (const auto& machine : machines) {
+        std::string path = std::string(TW_EXAMPLE_MACHINES) + "/" + machine.file;
+        setenv("TW_REGISTRY_FILE", path.c_str(), 1);
+        EXPECT_EQ(GetOSKind(), machine.kind) << machine.file;
+        uint32_t major = 0, minor = 0, build = 0, edition = 0;
+        uint16_t type = 0, arch = 0;
+        EXPECT_EQ(GetOSInformation(&major, &minor, &build, &type, &edition, &arch, 0), 0) << machine.file;
+        EXPECT_NE(edition, 0u) << machine.file;
+        char* dir = nullptr;
+        EXPECT_EQ(ReadAgentInstallDir(&dir), 0u) << machine.file;
+        EXPECT_STREQ(dir, "/opt/twagent/");
+        free(dir);
+    }
+    unsetenv("TW_REGISTRY_FILE");
 }
 
 } // namespace
