@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdlib.h>
 #include <string>
+#include <thread>
 
 #include "log_capture.h"
 #include "runtime/messages.h"
@@ -52,6 +54,30 @@ TEST(KnownErrorText, EveryTableEntryAndTheFallThrough)
     EXPECT_STREQ(GetKnownErrorText(0x80070005u), "Unknown Error. Code : -2147024891");
     EXPECT_STREQ(GetKnownErrorText(0x80000000u), "Unknown Error. Code : -2147483648");
     EXPECT_STREQ(GetKnownErrorText(0xFFFFFFFFu), "Unknown Error. Code : -1");
+}
+
+// The main thread and the log-rotation thread both turn codes into texts:
+// the unknown-code text of one must never show the other's number.
+TEST(KnownErrorText, UnknownTextsOfTwoThreadsStayApart)
+{
+    std::atomic<int> ready{0};
+    auto run = [&ready](uint32_t code, int* mismatches) {
+        std::string expected = "Unknown Error. Code : " + std::to_string(code);
+        ++ready;
+        while (ready.load() < 2) {
+        }
+        for (int i = 0; i < 200000; ++i) {
+            const char* text = GetKnownErrorText(code);
+            if (expected != text)
+                ++*mismatches;
+        }
+    };
+    int first = 0, second = 0;
+    std::thread other(run, 11111u, &second);
+    run(22222u, &first);
+    other.join();
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 0);
 }
 
 TEST(ErrorMessage, SuccessIsLoggedAtInfoWithTheSystemText)
