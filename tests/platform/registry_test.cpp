@@ -192,3 +192,36 @@ TEST(Registry, FileIsReadAtOpenAndAnOpenKeyKeepsItsSnapshot)
 }
 
 } // namespace
+
+namespace {
+
+// Hostile files: random mixtures of the characters the parser cares about,
+// in both encodings, must neither crash nor invent the key.
+TEST(Registry, RandomGarbageIsSurvived)
+{
+    const char alphabet[] = "[]\"\\@=-,:;hexdword()0123456789abcdefABCDEF \t\r\n\xFF\xFE\x00";
+    unsigned state = 12345;
+    auto next = [&state]() { return state = state * 1103515245u + 12345u; };
+    RegistryFile file;
+    for (int round = 0; round < 200; ++round) {
+        std::string body = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fuzz]\n";
+        for (int i = 0; i < 2000; ++i)
+            body.push_back(alphabet[(next() >> 16) % (sizeof alphabet - 1)]);
+        std::string text = "REGEDIT4\n" + body;
+        file.Write(round % 2 ? RegistryFile::Utf16("Windows Registry Editor Version 5.00\n") + body : text);
+        for (const char* name : {"", "a", "x"})
+            ReadValue("SOFTWARE\\Fuzz", name);
+        EXPECT_EQ(ReadValue("SOFTWARE\\Nowhere", "a").result, 2u);
+    }
+}
+
+TEST(Registry, OversizedFileIsUnreadable)
+{
+    RegistryFile file;
+    std::string text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"A\"=\"1\"\n";
+    text.append(17u * 1024 * 1024, ';');
+    file.Write(text);
+    EXPECT_EQ(ReadValue("SOFTWARE\\X", "A").result, 2u);
+}
+
+} // namespace
