@@ -1,0 +1,5 @@
+#include "platform/error.h"
+
+#include <errno.h>
+
+uint32_t PlatGetLastError(void) { return PlatErrorFromErrno(errno); }

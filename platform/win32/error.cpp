@@ -1,0 +1,5 @@
+#include "platform/error.h"
+
+#include <windows.h>
+
+uint32_t PlatGetLastError(void) { return GetLastError(); }
