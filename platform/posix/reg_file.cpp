@@ -21,8 +21,8 @@ namespace platreg {
 
 namespace {
 
-/* Larger files are refused as unreadable: a registry export for a machine
- * description is a few kilobytes. */
+/* Larger files are refused as unreadable: the export of a whole machine's
+ * relevant keys is a few kilobytes. */
 const long kMaxFileBytes = 16L * 1024 * 1024;
 
 const char kHeader5[] = "Windows Registry Editor Version 5.00";
