@@ -1,5 +1,5 @@
 // Every allocation of every operation fails once: the operation returns the
-// Part's failure value, the structure is unchanged and usable afterwards, and
+// documented failure value, the structure is unchanged and usable afterwards, and
 // nothing leaks (the leak checker of the ASan build fails the test process
 // otherwise).
 #include <gtest/gtest.h>

@@ -250,7 +250,7 @@ TEST(LCDVectorTest, DeleteElementByIdentity)
 
     for (intptr_t i = 0; i < 3; i++)
         AddElementData(&vector, Int(i));
-    // A node of no vector: success as the Part says, and nothing changes.
+    // A node of no vector: success, and nothing changes.
     EXPECT_EQ(DeleteElement(&vector, &stranger), 1);
     EXPECT_EQ(vector.count, 3);
 
@@ -412,7 +412,7 @@ TEST(LCDVectorTest, NullArgumentsFailWithoutCrashing)
     EXPECT_EQ(vector.count, 0);
 }
 
-// The message queue of Part 2.5 takes the head away under the vector's lock
+// The runtime's message queue takes the head away under the vector's lock
 // without touching tail; adding afterwards starts the list afresh.
 TEST(LCDVectorTest, AddAfterTheHeadWasTakenAwayStartsAfresh)
 {

@@ -1,5 +1,5 @@
 /*
- * Date and time values (Part 3.6).
+ * Date and time values.
  *
  * The text parsers use a small scanner of their own that reads the
  * patterns "%d-%d-%d %d:%d:%d", "%d-%d-%d" and "%d:%d:%d" as sscanf would,

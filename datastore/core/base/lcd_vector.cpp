@@ -1,5 +1,5 @@
 /*
- * LCDVector (Part 3.1). Each public operation takes the vector's object lock
+ * LCDVector. Each public operation takes the vector's object lock
  * and then works through the unlocked helpers below, so that an operation
  * built from others (AddElementData, MergeVector, CloneVector) never locks
  * the same key twice.
@@ -26,7 +26,7 @@ private:
     const void* key_;
 };
 
-/* Code outside this file (the message queue of Part 2.5) may take the head
+/* Code outside this file (the runtime's received-message queue) may take the head
  * away without touching tail; a vector without head counts as empty. */
 bool IsEmpty(const LCDVector* vector) { return vector->head == nullptr || vector->count <= 0; }
 
@@ -64,7 +64,7 @@ void Append(LCDVector* vector, LCDNode* node)
     vector->count++;
 }
 
-/* The ordered or plain insert of the Part's algorithm. */
+/* The ordered or plain insert: binary search over the linked nodes. */
 int AddUnlocked(LCDVector* vector, LCDNode* node)
 {
     node->next = nullptr;

@@ -1,5 +1,5 @@
 /*
- * Memory pools and their block allocator (Part 3.9).
+ * Memory pools and their block allocator.
  *
  * A pool's blocks form a ring through next/ref; the active block is the one
  * allocations come from, and the blocks after it are kept in order of

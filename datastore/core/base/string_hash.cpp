@@ -1,5 +1,5 @@
 /*
- * StringHashTable (Part 3.1).
+ * StringHashTable.
  */
 #include "velmora/string_hash.h"
 

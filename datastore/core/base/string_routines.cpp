@@ -1,5 +1,5 @@
 /*
- * Byte and string routines (Part 3.1).
+ * Byte and string routines.
  */
 #include "velmora/string_routines.h"
 

@@ -1,5 +1,5 @@
 /*
- * Date and time values (Part 3.6): the records that DATE, TIME and DATETIME
+ * Date and time values: the records that DATE, TIME and DATETIME
  * columns hold, their text forms, parsing, comparison, the current time and
  * calendar arithmetic.
  *

@@ -1,5 +1,5 @@
 /*
- * LCDVector: the data store's one list type (Part 3.1).
+ * LCDVector: the data store's one list type.
  *
  * A singly linked list of nodes {data, next}. The vector owns its nodes,
  * never the data they point at: freeing a vector or deleting an element
@@ -13,10 +13,10 @@
  * present. InsertElementAt ignores the comparator (it inserts by position).
  *
  * Locking: every operation except GetNthElement holds the process-wide
- * object lock keyed on the vector's address (LockObject, Part 2.1) while it
+ * object lock keyed on the vector's address (LockObject) while it
  * runs, so operations on one vector exclude each other; operations on
  * different vectors do not. Code that changes the list directly (for example
- * the message queue of Part 2.5) takes the same lock. The lock is not
+ * the runtime's received-message queue) takes the same lock. The lock is not
  * re-entrant: never call an operation on a vector whose lock the calling
  * thread holds. Element data is not guarded by the vector's lock.
  *
@@ -74,7 +74,7 @@ LCDVector* CloneVector(LCDVector* vector);
  * so does the vector record itself. Element data is untouched. */
 void FreeVector(LCDVector* vector);
 
-/* Adds a node the caller allocated (see the Part's algorithm): appended
+/* Adds a node the caller allocated: appended
  * without comparator, placed in order with one. 1 on success; 0 when the
  * comparator finds an equal element, which leaves the vector unchanged and
  * the node with the caller, or for null arguments. */
@@ -93,7 +93,7 @@ int InsertElementAt(LCDVector* vector, LCDNode* node, int32_t index);
 /* Unlinks and frees the node (found by identity), count - 1. Returns 0 only
  * when the vector is empty (or an argument is null); a node that is not in
  * a non-empty vector leaves the vector unchanged, is not freed, and the call
- * still returns 1, as the Part specifies. */
+ * still returns 1: failure is reserved for an empty vector. */
 int DeleteElement(LCDVector* vector, LCDNode* node);
 
 /* Unlinks and frees the node at index (0 <= index < count); 0 otherwise. */

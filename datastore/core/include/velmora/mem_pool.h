@@ -1,5 +1,5 @@
 /*
- * Memory pools (Part 3.9).
+ * Memory pools.
  *
  * A pool hands out memory by bumping a pointer inside large blocks and
  * releases everything at once when it is cleared or destroyed. Pools form a

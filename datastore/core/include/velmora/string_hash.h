@@ -1,5 +1,5 @@
 /*
- * StringHashTable: a string-keyed hash table with chained buckets (Part 3.1).
+ * StringHashTable: a string-keyed hash table with chained buckets.
  *
  * The table holds a bucket count and an array of bucket slots; each slot
  * points at one preallocated entry (empty while its name is null), further

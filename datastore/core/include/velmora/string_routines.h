@@ -1,5 +1,5 @@
 /*
- * Byte and string routines of the data store (Part 3.1), which the library
+ * Byte and string routines of the data store, which the library
  * calls instead of the C library's. None of them takes a lock or keeps state.
  *
  * Null arguments never crash: each routine states what it gives for them.
