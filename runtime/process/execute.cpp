@@ -17,6 +17,7 @@ namespace {
 
 const uint32_t kMinuteMs = 60000;
 std::atomic<uint32_t> g_minuteMs{kMinuteMs};
+std::atomic<ExecuteWaitSource> g_waitSource{nullptr};
 
 /* The calling thread's last error; a failure whose system call left no code
  * behind still must not read as success. */
@@ -47,7 +48,8 @@ uint32_t WaitMs(int minutes)
 /* Waits for the child and reads its outcome; terminates it on time-out. */
 uint32_t AwaitChild(PlatProcess* child, const char* commandLine, char** remarks, int minutes)
 {
-    uint32_t waited = PlatWaitProcess(child, WaitMs(minutes));
+    ExecuteWaitSource wait = g_waitSource.load();
+    uint32_t waited = (wait ? wait : PlatWaitProcess)(child, WaitMs(minutes));
     if (waited == PLAT_WAIT_FAILED) {
         uint32_t code = FailureCode();
         LogError("execute : WaitForSingleObject Failed with error code %d \n", static_cast<int>(code));
@@ -81,6 +83,8 @@ uint32_t AwaitChild(PlatProcess* child, const char* commandLine, char** remarks,
 } // namespace
 
 void SetExecuteMinuteMs(uint32_t milliseconds) { g_minuteMs.store(milliseconds ? milliseconds : kMinuteMs); }
+
+void SetExecuteWaitSource(ExecuteWaitSource source) { g_waitSource.store(source); }
 
 uint32_t execute(const char* workingDirectory, const char* commandLine, char** remarks, int timeLimitMinutes,
                  int showWindow)

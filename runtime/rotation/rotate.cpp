@@ -1,4 +1,5 @@
 /* The size check and the shift of numbered backups. */
+#include <atomic>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,6 +14,8 @@
 #include "runtime/registry.h"
 
 namespace {
+
+std::atomic<LogFileSizeSource> g_sizeSource{nullptr};
 
 /* Backup `index` of `name`; empty when memory runs out (the copy or delete
  * on it then fails and is logged like any other). */
@@ -73,7 +76,8 @@ bool MeasureClosedFile(const std::string& path, uint64_t* size)
                  static_cast<int>(PlatGetLastError()), path.c_str());
         return false;
     }
-    bool known = GetLogFileSize(path.c_str(), size) != 0;
+    LogFileSizeSource measure = g_sizeSource.load();
+    bool known = (measure ? measure : GetLogFileSize)(path.c_str(), size) != 0;
     if (known) {
         LogInfo("RotateSpecificLogs : Sucessfully got the %s File size = %lld \n", path.c_str(),
                 static_cast<long long>(*size));
@@ -135,6 +139,8 @@ void ShiftBackups(const std::string& folder, const char* name, const std::string
 }
 
 } // namespace
+
+void SetLogFileSizeSource(LogFileSizeSource source) { g_sizeSource.store(source); }
 
 int CheckLogSizeReached(const char* path, uint32_t sizeLimit)
 {

@@ -93,6 +93,11 @@ char* GetBackupLogName(const char* folder, const char* fileName, int index);
  * failure, with the last error set). */
 int GetLogFileSize(const char* path, uint64_t* size);
 
+/* Seam: how RotateSpecificLogs measures a file in mode 0, answering as
+ * GetLogFileSize does; null restores it. */
+typedef int (*LogFileSizeSource)(const char* path, uint64_t* size);
+void SetLogFileSizeSource(LogFileSizeSource source);
+
 #ifdef __cplusplus
 }
 #endif

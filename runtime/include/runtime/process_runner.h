@@ -9,6 +9,8 @@
 
 #include <stdint.h>
 
+#include "platform/process.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -44,6 +46,11 @@ uint32_t RunInstaller(const char* workingDirectory, const char* commandLine, cha
 /* Seam: how many milliseconds make one minute of the time limit; 0 restores
  * 60000. Lets a test see a time-out within a second. */
 void SetExecuteMinuteMs(uint32_t milliseconds);
+
+/* Seam: the wait for the child, answering as PlatWaitProcess does; null
+ * restores it. Lets a test see a wait that fails. */
+typedef uint32_t (*ExecuteWaitSource)(PlatProcess* process, uint32_t milliseconds);
+void SetExecuteWaitSource(ExecuteWaitSource source);
 
 #ifdef __cplusplus
 }
