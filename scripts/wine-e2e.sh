@@ -4,7 +4,8 @@
 #   scripts/wine-e2e.sh <windows build dir> <wine command>
 #
 # The wine command is `wine` for the i686 build (needs wine32) or
-# /usr/lib/wine/wine64 for the x86_64 build. Every run gets a fresh prefix.
+# /usr/lib/wine/wine64 for the x86_64 build. Every run gets a fresh prefix,
+# removed at the end unless TW_KEEP_PREFIX is set (to look at its logs).
 # Prints "N passed, N failed" and exits non-zero when a check failed.
 set -u
 build=${1:?windows build directory}

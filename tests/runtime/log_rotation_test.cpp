@@ -228,7 +228,6 @@ TEST_F(Rotation, CrowdedFolderEnds)
 
 TEST_F(Rotation, TimerRearmsAfterEachPass)
 {
-    TempDir logDir;
     LogCapture log;
     LogRotationSettings* settings = CreateLogRotationSettings();
     ASSERT_NE(settings, nullptr);
