@@ -6,6 +6,7 @@
 #include <new>
 #include <poll.h>
 #include <spawn.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -332,4 +333,20 @@ int PlatSetCurrentDirectory(const char* path)
         return 0;
     }
     return 1;
+}
+
+void PlatReportExitCode(uint32_t code)
+{
+    const char* path = getenv(kExitCodeVariable);
+    if (!path || !*path)
+        return;
+    int fd = open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    char text[16];
+    int length = snprintf(text, sizeof text, "%u\n", code);
+    if (length > 0 && write(fd, text, static_cast<size_t>(length)) < 0) {
+        /* The parent then falls back on the 8-bit status. */
+    }
+    close(fd);
 }

@@ -92,3 +92,5 @@ void PlatCloseProcess(PlatProcess* process)
 uint32_t PlatGetCurrentDirectory(uint32_t size, char* buffer) { return GetCurrentDirectoryA(size, buffer); }
 
 int PlatSetCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) ? 1 : 0; }
+
+void PlatReportExitCode(uint32_t /*code*/) {}

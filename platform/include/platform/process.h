@@ -71,6 +71,12 @@ uint32_t PlatGetCurrentDirectory(uint32_t size, char* buffer);
 /* Makes `path` the current directory: 1, or 0 with the last error set. */
 int PlatSetCurrentDirectory(const char* path);
 
+/* Hands this process's own exit code to its parent in full, the other side
+ * of TW_EXIT_CODE_FILE: on POSIX the code is written there, in decimal, when
+ * the variable is set; on Windows the exit status carries all 32 bits and
+ * nothing is done. Call it just before returning `code` from main. */
+void PlatReportExitCode(uint32_t code);
+
 #ifdef __cplusplus
 }
 #endif
