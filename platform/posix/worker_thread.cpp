@@ -36,9 +36,13 @@ static void Release(PlatThread* thread)
     delete thread;
 }
 
+/* The record of the calling thread, for its parks. */
+static thread_local PlatThread* t_self = nullptr;
+
 static void* Run(void* parameter)
 {
     auto* thread = static_cast<PlatThread*>(parameter);
+    t_self = thread;
     thread->routine(thread->argument);
     pthread_mutex_lock(&thread->mutex);
     thread->finished = true;
@@ -85,8 +89,9 @@ PlatThread* PlatThreadStart(PlatThreadRoutine routine, void* argument)
     return thread;
 }
 
-void PlatThreadPark(PlatThread* thread)
+void PlatThreadPark(void)
 {
+    PlatThread* thread = t_self;
     if (!thread)
         return;
     pthread_mutex_lock(&thread->mutex);

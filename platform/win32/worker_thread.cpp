@@ -29,9 +29,13 @@ static void Release(PlatThread* thread)
     delete thread;
 }
 
+/* The record of the calling thread, for its parks. */
+static thread_local PlatThread* t_self = nullptr;
+
 static unsigned __stdcall Run(void* parameter)
 {
     auto* thread = static_cast<PlatThread*>(parameter);
+    t_self = thread;
     unsigned result = thread->routine(thread->argument);
     Release(thread);
     return result;
@@ -64,9 +68,9 @@ PlatThread* PlatThreadStart(PlatThreadRoutine routine, void* argument)
     return thread;
 }
 
-void PlatThreadPark(PlatThread* thread)
+void PlatThreadPark(void)
 {
-    if (thread)
+    if (PlatThread* thread = t_self)
         WaitForSingleObject(thread->wake, INFINITE);
 }
 

@@ -58,7 +58,7 @@ void ParkThreadSlot(ThreadSlot* slot)
     if (!slot)
         return;
     StoreState(slot, THREAD_SLOT_IDLE);
-    PlatThreadPark(slot->thread);
+    PlatThreadPark();
     StoreState(slot, THREAD_SLOT_BUSY);
 }
 

@@ -22,10 +22,11 @@ typedef unsigned (*PlatThreadRoutine)(void* argument);
  * security and stack size. Null when the system cannot create it. */
 PlatThread* PlatThreadStart(PlatThreadRoutine routine, void* argument);
 
-/* Blocks the calling thread until `thread` is woken by PlatThreadWake, or
- * returns at once when a wake is already pending. Meant to be called by the
- * worker itself. */
-void PlatThreadPark(PlatThread* thread);
+/* Blocks the calling thread until it is woken by PlatThreadWake, or returns
+ * at once when a wake is already pending. The worker parks itself: it needs
+ * no handle, so it may park before its starter has stored the handle. A
+ * thread not started by PlatThreadStart returns at once. */
+void PlatThreadPark(void);
 
 /* Wakes `thread` from PlatThreadPark, or lets its next park return at once. */
 void PlatThreadWake(PlatThread* thread);

@@ -55,7 +55,9 @@ PlatThread* CreateNewThread(ThreadStartRoutine routine, void* argument);
 int CheckThreadPool(const ThreadSlot* slots, uint16_t count, uint16_t* index, uint16_t maximum);
 
 /* Called by a worker on its own slot: marks it idle and waits until the slot
- * is woken, then marks it busy. A wake that came first is not lost. */
+ * is woken, then marks it busy. A wake that came first is not lost. The
+ * wait is the calling thread's own, so a worker may park before its
+ * dispatcher has stored the slot's handle. */
 void ParkThreadSlot(ThreadSlot* slot);
 
 /* Marks the slot busy (so that it is not handed out twice) and wakes its
