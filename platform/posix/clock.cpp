@@ -49,3 +49,25 @@ void PlatSleepMs(unsigned milliseconds)
     while (nanosleep(&pause, &pause) != 0) {
     }
 }
+
+int64_t PlatTimeSeconds(void) { return static_cast<int64_t>(time(nullptr)); }
+
+int PlatLocalCalendar(int64_t seconds, PlatLocalTime* out)
+{
+    if (!out)
+        return 0;
+    time_t value = static_cast<time_t>(seconds);
+    if (static_cast<int64_t>(value) != seconds)
+        return 0;
+    struct tm parts;
+    if (!localtime_r(&value, &parts))
+        return 0;
+    out->year = parts.tm_year + 1900;
+    out->month = parts.tm_mon + 1;
+    out->day = parts.tm_mday;
+    out->hour = parts.tm_hour;
+    out->minute = parts.tm_min;
+    out->second = parts.tm_sec;
+    out->millisecond = 0;
+    return 1;
+}

@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <time.h>
 #include <windows.h>
 
 static PlatLocalTimeSource volatile g_timeSource = nullptr;
@@ -29,3 +30,23 @@ void PlatGetLocalTime(PlatLocalTime* out)
 }
 
 void PlatSleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+
+int64_t PlatTimeSeconds(void) { return static_cast<int64_t>(_time64(nullptr)); }
+
+int PlatLocalCalendar(int64_t seconds, PlatLocalTime* out)
+{
+    if (!out)
+        return 0;
+    __time64_t value = seconds;
+    struct tm parts;
+    if (_localtime64_s(&parts, &value) != 0)
+        return 0;
+    out->year = parts.tm_year + 1900;
+    out->month = parts.tm_mon + 1;
+    out->day = parts.tm_mday;
+    out->hour = parts.tm_hour;
+    out->minute = parts.tm_min;
+    out->second = parts.tm_sec;
+    out->millisecond = 0;
+    return 1;
+}

@@ -2,6 +2,8 @@
 #ifndef PLATFORM_CLOCK_H
 #define PLATFORM_CLOCK_H
 
+#include <stdint.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -23,6 +25,15 @@ void PlatGetLocalTime(PlatLocalTime* out);
  * instead of the system. A null source restores the system clock. */
 typedef void (*PlatLocalTimeSource)(PlatLocalTime* out);
 void PlatSetLocalTimeSource(PlatLocalTimeSource source);
+
+/* The current time as seconds since 1 January 1970 UTC, 64-bit. */
+int64_t PlatTimeSeconds(void);
+
+/* Converts seconds since 1970 to the local calendar (time zone and daylight
+ * saving applied; millisecond 0). Returns 1, or 0 when the system cannot
+ * convert the time, leaving *out alone. Not affected by
+ * PlatSetLocalTimeSource. */
+int PlatLocalCalendar(int64_t seconds, PlatLocalTime* out);
 
 /* Sleeps the calling thread; 0 only yields the processor. */
 void PlatSleepMs(unsigned milliseconds);
