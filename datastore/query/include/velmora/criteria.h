@@ -113,7 +113,8 @@ int WalkCriteriaTree(const CriteriaNode* root, CriteriaVisitor visit, void* cont
 
 /* The tree as condition text, for logs and tests: a leaf as "x = 5", an
  * inner node as "(left and right)", e.g. "(a = 1 and (b = 2 or c = 3))".
- * The text parses back (with a line end) into the same tree. A heap string
+ * With a line end the text parses back into the same tree, as long as its
+ * parentheses stay within the parser's stack limit. A heap string
  * that the caller frees; null for a null root or a failed allocation.
  * Relies on the parent links as WalkCriteriaTree does. */
 char* ToStringCriteriaTree(const CriteriaNode* root);
