@@ -35,7 +35,7 @@ size_t RenderTree(const CriteriaNode* root, char* out)
     size_t length = 0;
     auto put = [&](const char* text) {
         size_t n = text == nullptr ? 0 : strlen(text);
-        if (out != nullptr)
+        if (out != nullptr && n > 0)
             memcpy(out + length, text, n);
         length += n;
     };

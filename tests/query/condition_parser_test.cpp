@@ -4,8 +4,10 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "fault_injection.h"
+#include "log_capture.h"
 #include "tree_text.h"
 #include "velmora/criteria.h"
 
@@ -178,6 +180,18 @@ TEST(ParseCondition, EveryFailedAllocationGivesNullAndLeavesNothing)
         EXPECT_GT(total, 0);
         EXPECT_EQ(Parsed(text), expected);
     }
+}
+
+TEST(ParseCondition, OnlyAFailedAllocationIsLogged)
+{
+    LogCapture log;
+    EXPECT_EQ(Parsed("x = -5\n"), "null");
+    EXPECT_EQ(Parsed(Repeat("(", 20000) + "x = 5\n"), "null");
+    {
+        FailingAllocations faults(1);
+        EXPECT_EQ(ParseCondition("x = 5\n"), nullptr);
+    }
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"[ERROR] ParseCondition : memory allocation failed"});
 }
 
 } // namespace

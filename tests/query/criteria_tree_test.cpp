@@ -61,6 +61,11 @@ TEST(FreeCriteriaTree, FreeingASubtreeUnhooksItFromItsParent)
     char* text = ToStringCriteriaTree(root);
     EXPECT_STREQ(text, "(a = 1 and )"); // a missing child prints as nothing
     free(text);
+    free(root->left->columnName);
+    root->left->columnName = nullptr;
+    text = ToStringCriteriaTree(root);
+    EXPECT_STREQ(text, "( = 1 and )");
+    free(text);
     FreeCriteriaTree(root);
     FreeCriteriaTree(nullptr);
     EXPECT_EQ(ToStringCriteriaTree(nullptr), nullptr);
