@@ -31,15 +31,12 @@ TEST(ParseCondition, OneComparisonGivesOneLeaf)
     EXPECT_EQ(leaf->right, nullptr);
     EXPECT_EQ(leaf->parent, nullptr);
 
-    const struct { const char* text; uint8_t op; } kOps[] = {
-        {"x < 5\n", CRITERIA_LT}, {"x > 5\n", CRITERIA_GT}, {"x <= 5\n", CRITERIA_LE},
-        {"x >= 5\n", CRITERIA_GE}, {"x = 5\n", CRITERIA_EQ}, {"x != 5\n", CRITERIA_NE},
-        {"x<=5\n", CRITERIA_LE}, {"x!=5\n", CRITERIA_NE},
-    };
-    for (const auto& c : kOps) {
-        Tree t(ParseCondition(c.text));
-        ASSERT_NE(t, nullptr) << c.text;
-        EXPECT_EQ(t->op, c.op) << c.text;
+    // The codes that stored queries and evaluators rely on.
+    const char* kOps[] = {"x < 5\n", "x > 5\n", "x <= 5\n", "x >= 5\n", "x=5\n", "x!=5\n", "x = 1 and y = 2\n", "x = 1 or y = 2\n"};
+    for (int code = 1; code <= 8; code++) {
+        Tree t(ParseCondition(kOps[code - 1]));
+        ASSERT_NE(t, nullptr) << kOps[code - 1];
+        EXPECT_EQ(t->op, code) << kOps[code - 1];
     }
 }
 
