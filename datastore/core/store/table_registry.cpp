@@ -70,9 +70,7 @@ void FreeDetachedNodes(LCDNode* node)
 extern "C" void InitTableDefnVector(void)
 {
     FreeTableDefns();
-    LockObject(&gv_tableDefns);
-    InitVector(&gv_tableDefns, nullptr);
-    UnlockObject(&gv_tableDefns);
+    InitVector(&gv_tableDefns, nullptr); // takes the vector's lock itself
 }
 
 extern "C" LCDVector* GetTableDefnVector(void) { return &gv_tableDefns; }
