@@ -48,7 +48,8 @@
  *
  * A malformed table is logged and skipped; the reader carries on after the
  * table's end tag. Malformed XML ends the file with "%s : failed to
- * parse\n"; tables read before the error stay loaded. A table one of whose
+ * parse\n"; tables the reader delivered before it noticed the error (it
+ * parses ahead in chunks) stay loaded. A table one of whose
  * columns cannot be built (unknown data type, bad max-size, range without
  * 'to', foreign key without columns, allocation failure) is skipped whole.
  *
