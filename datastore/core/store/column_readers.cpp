@@ -1,0 +1,341 @@
+/*
+ * Readers of stored column values: text forms and comparisons.
+ *
+ * Integer values arrive 1, 2, 4 or 8 bytes long depending on which
+ * converter made them, so every reader here widens from the value's own
+ * length and never reads past it (see velmora/column_types.h).
+ */
+#include <inttypes.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <cstddef>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "velmora/base_alloc.h"
+#include "velmora/column_types.h"
+
+namespace {
+
+bool IsSignedInteger(uint8_t type)
+{
+    return type == BRI_SQL_TINYINT || type == BRI_SQL_SMALLINT || type == BRI_SQL_INT || type == BRI_SQL_BIGINT;
+}
+
+/* The integer in the leading bytes of value: 8, 4, 2 or 1 of them (the
+ * largest that fits both length and limit), sign- or zero-extended. */
+int64_t WidenInteger(const void* value, int32_t length, int32_t limit, bool is_signed)
+{
+    int32_t width = length < limit ? length : limit;
+    if (width >= 8) {
+        int64_t number;
+        memcpy(&number, value, 8);
+        return number;
+    }
+    if (width >= 4) {
+        uint32_t number;
+        memcpy(&number, value, 4);
+        return is_signed ? static_cast<int64_t>(static_cast<int32_t>(number)) : static_cast<int64_t>(number);
+    }
+    if (width >= 2) {
+        uint16_t number;
+        memcpy(&number, value, 2);
+        return is_signed ? static_cast<int64_t>(static_cast<int16_t>(number)) : static_cast<int64_t>(number);
+    }
+    if (width >= 1) {
+        uint8_t number = *static_cast<const uint8_t*>(value);
+        return is_signed ? static_cast<int64_t>(static_cast<int8_t>(number)) : static_cast<int64_t>(number);
+    }
+    return 0;
+}
+
+/* Which parts a DATE, TIME or DATETIME value of this length holds. */
+bool SplitDateTimeValue(const void* value, int32_t length, uint8_t type, BriDate* date, BriTime* time,
+                        bool* has_date, bool* has_time)
+{
+    *has_date = *has_time = false;
+    if (!value)
+        return false;
+    const auto* bytes = static_cast<const unsigned char*>(value);
+    if (length == BRI_DATE_VALUE_LENGTH) {
+        memcpy(date, bytes, sizeof *date);
+        *has_date = true;
+    } else if (length == BRI_TIME_VALUE_LENGTH) {
+        memcpy(time, bytes, sizeof *time);
+        *has_time = true;
+    } else if (length >= BRI_DATE_VALUE_LENGTH + BRI_TIME_VALUE_LENGTH) {
+        memcpy(date, bytes, sizeof *date);
+        memcpy(time, bytes + offsetof(BriDateTimeValue, time), sizeof *time);
+        *has_date = *has_time = true;
+    } else {
+        return false;
+    }
+    if (type == BRI_SQL_DATE)
+        *has_time = false;
+    if (type == BRI_SQL_TIME)
+        *has_date = false;
+    return *has_date || *has_time;
+}
+
+/* The text of a value, or false when the type has none (code 0, codes
+ * above 22, a date or time value of an unusable length). */
+bool ValueText(const void* value, int32_t length, uint8_t type, std::string& out)
+{
+    char number[64];
+    if (length < 0)
+        length = 0;
+    switch (type) {
+    case BRI_SQL_TINYINT:
+    case BRI_SQL_SMALLINT:
+    case BRI_SQL_INT:
+        snprintf(number, sizeof number, "%d", static_cast<int32_t>(ColumnValueToInt64(value, length, type)));
+        out = number;
+        return true;
+    case BRI_SQL_UNSIGNED_TINYINT:
+    case BRI_SQL_UNSIGNED_SMALLINT:
+    case BRI_SQL_UNSIGNED_INT:
+        snprintf(number, sizeof number, "%u", static_cast<uint32_t>(ColumnValueToInt64(value, length, type)));
+        out = number;
+        return true;
+    case BRI_SQL_BIGINT:
+        snprintf(number, sizeof number, "%" PRId64, ColumnValueToInt64(value, length, type));
+        out = number;
+        return true;
+    case BRI_SQL_UNSIGNED_LONG_INT:
+        snprintf(number, sizeof number, "%" PRIu64, static_cast<uint64_t>(ColumnValueToInt64(value, length, type)));
+        out = number;
+        return true;
+    case BRI_SQL_FLOAT:
+    case BRI_SQL_REAL:
+    case BRI_SQL_DOUBLE: {
+        double real = 0;
+        if (type == BRI_SQL_DOUBLE && length >= 8) {
+            memcpy(&real, value, 8);
+        } else if (length >= 4) {
+            float single;
+            memcpy(&single, value, 4);
+            real = single;
+        }
+        // "%f" of a large double runs to over 300 digits: ask for the size.
+        int size = snprintf(nullptr, 0, "%f", real);
+        if (size < 0)
+            return false;
+        out.resize(static_cast<size_t>(size) + 1);
+        snprintf(out.data(), out.size(), "%f", real);
+        out.resize(static_cast<size_t>(size));
+        return true;
+    }
+    case BRI_SQL_CHAR:
+    case BRI_SQL_VARCHAR:
+    case BRI_SQL_TEXT:
+        out.assign(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
+        return true;
+    case BRI_SQL_DECIMAL:
+    case BRI_SQL_NUMERIC:
+    case BRI_SQL_BLOB:
+    case BRI_SQL_CLOB:
+        out.assign(static_cast<const char*>(value), static_cast<size_t>(length));
+        return true;
+    case BRI_SQL_DATE:
+    case BRI_SQL_TIME:
+    case BRI_SQL_DATETIME: {
+        BriDate date{};
+        BriTime time{};
+        bool has_date, has_time;
+        if (!SplitDateTimeValue(value, length, type, &date, &time, &has_date, &has_time))
+            return false;
+        char text[64];
+        if (has_date && has_time)
+            snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", date.year, date.month, date.day, time.hour,
+                     time.minute, time.second);
+        else if (has_date)
+            snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+        else
+            snprintf(text, sizeof text, "%02d:%02d:%02d", time.hour, time.minute, time.second);
+        out = text;
+        return true;
+    }
+    case BRI_SQL_BOOLEAN:
+        out = length >= 1 && *static_cast<const unsigned char*>(value) == 1 ? "'t'" : "'f'";
+        return true;
+    default:
+        return false;
+    }
+}
+
+/* The text bytes of a value for comparison: up to its terminator or its
+ * length. For the criteria side, the surrounding quotes are dropped. */
+std::string_view TextOf(const void* value, int32_t length, bool strip_quotes)
+{
+    const char* text = static_cast<const char*>(value);
+    size_t size = strnlen(text, length < 0 ? 0 : static_cast<size_t>(length));
+    if (strip_quotes && size >= 2 && (text[0] == '\'' || text[0] == '"') && text[size - 1] == text[0])
+        return std::string_view(text + 1, size - 2);
+    return std::string_view(text, size);
+}
+
+template <typename T>
+int Holds(T left, T right, uint8_t op)
+{
+    switch (op) {
+    case BRI_OP_LESS:
+        return left < right;
+    case BRI_OP_GREATER:
+        return left > right;
+    case BRI_OP_LESS_EQUAL:
+        return left <= right;
+    case BRI_OP_GREATER_EQUAL:
+        return left >= right;
+    case BRI_OP_EQUAL:
+        return left == right;
+    case BRI_OP_NOT_EQUAL:
+        return left != right;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+extern "C" int64_t ColumnValueToInt64(const void* value, int32_t length, uint8_t type)
+{
+    if (!value || type < BRI_SQL_TINYINT || type > BRI_SQL_UNSIGNED_LONG_INT)
+        return 0;
+    int32_t limit = type >= BRI_SQL_BIGINT ? 8 : 4;
+    return WidenInteger(value, length, limit, IsSignedInteger(type));
+}
+
+extern "C" BriDateTime* BriDateTimeValueToRecord(const void* value, int32_t length, uint8_t type)
+{
+    if (type < BRI_SQL_DATE || type > BRI_SQL_DATETIME)
+        return nullptr;
+    BriDate date{};
+    BriTime time{};
+    bool has_date, has_time;
+    if (!SplitDateTimeValue(value, length, type, &date, &time, &has_date, &has_time))
+        return nullptr;
+    auto* record = static_cast<BriDateTime*>(BriCalloc(1, sizeof(BriDateTime)));
+    if (!record)
+        return nullptr;
+    if (has_date) {
+        record->date = static_cast<BriDate*>(BriMalloc(sizeof(BriDate)));
+        if (!record->date) {
+            FreeBriDateTime(record);
+            return nullptr;
+        }
+        *record->date = date;
+    }
+    if (has_time) {
+        record->time = static_cast<BriTime*>(BriMalloc(sizeof(BriTime)));
+        if (!record->time) {
+            FreeBriDateTime(record);
+            return nullptr;
+        }
+        *record->time = time;
+    }
+    return record;
+}
+
+extern "C" char* ColumnValueToString(const void* value, int32_t length, uint8_t type)
+{
+    if (!value)
+        return BriStrdup("NULL");
+    try {
+        std::string text;
+        if (!ValueText(value, length, type, text))
+            return nullptr;
+        auto* copy = static_cast<char*>(BriMalloc(text.size() + 1));
+        if (!copy)
+            return nullptr;
+        memcpy(copy, text.data(), text.size());
+        copy[text.size()] = '\0';
+        return copy;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+extern "C" char* ColumnValueToPoolString(const void* value, int32_t length, uint8_t type, MemPool* pool)
+{
+    if (!pool)
+        return nullptr;
+    char* copy = nullptr;
+    if (!value) {
+        PoolStrdup(&copy, "NULL", pool);
+        return copy;
+    }
+    if (type >= BRI_SQL_DATE && type != BRI_SQL_BOOLEAN)
+        return nullptr;
+    try {
+        std::string text;
+        if (!ValueText(value, length, type, text))
+            return nullptr;
+        // PoolMemdup terminates the copy, so embedded bytes stay intact.
+        void* out = nullptr;
+        if (PoolMemdup(&out, text.data(), text.size(), pool) != VELMORA_SUCCESS)
+            return nullptr;
+        return static_cast<char*>(out);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+extern "C" int CompareColumnValue(const void* stored, int32_t storedLength, const void* criteria,
+                                  int32_t criteriaLength, uint8_t op, uint8_t type)
+{
+    if (op < BRI_OP_LESS || op > BRI_OP_NOT_EQUAL)
+        return 0;
+    switch (type) {
+    case BRI_SQL_TINYINT:
+    case BRI_SQL_SMALLINT:
+    case BRI_SQL_INT:
+        if (!stored || !criteria)
+            return 0;
+        return Holds(static_cast<int32_t>(ColumnValueToInt64(stored, storedLength, type)),
+                     static_cast<int32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
+    case BRI_SQL_UNSIGNED_TINYINT:
+    case BRI_SQL_UNSIGNED_SMALLINT:
+    case BRI_SQL_UNSIGNED_INT:
+        if (!stored || !criteria)
+            return 0;
+        return Holds(static_cast<uint32_t>(ColumnValueToInt64(stored, storedLength, type)),
+                     static_cast<uint32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
+    case BRI_SQL_BIGINT:
+        if (!stored || !criteria)
+            return 0;
+        return Holds(ColumnValueToInt64(stored, storedLength, type), ColumnValueToInt64(criteria, criteriaLength, type),
+                     op);
+    case BRI_SQL_FLOAT: {
+        if (!stored || !criteria || storedLength < 4 || criteriaLength < 4)
+            return 0;
+        float left, right;
+        memcpy(&left, stored, 4);
+        memcpy(&right, criteria, 4);
+        return Holds(left, right, op);
+    }
+    case BRI_SQL_CHAR:
+    case BRI_SQL_VARCHAR:
+    case BRI_SQL_TEXT: {
+        // A null side orders before any text.
+        int order;
+        if (!stored || !criteria)
+            order = (stored ? 1 : 0) - (criteria ? 1 : 0);
+        else
+            order = TextOf(stored, storedLength, false).compare(TextOf(criteria, criteriaLength, true));
+        return Holds(order, 0, op);
+    }
+    default:
+        return 0;
+    }
+}
+
+extern "C" int CombineTruthValues(int left, int right, uint8_t op)
+{
+    if (op == BRI_OP_AND)
+        return left && right;
+    if (op == BRI_OP_OR)
+        return left || right;
+    return 0;
+}
