@@ -26,11 +26,11 @@ bool Is(const XmlTagInfo* record, const char* name)
 }
 
 /* Everything the builder has made so far; freed unless handed over. */
-struct Parts {
+struct TableParts {
     LCDVector* columns = nullptr;
     ConstraintDefn* constraints = nullptr;
 
-    ~Parts()
+    ~TableParts()
     {
         if (columns) {
             for (LCDNode* node = columns->head; node; node = node->next)
@@ -278,7 +278,7 @@ int BuildTableDefnFromTags(const XmlTagInfo* table)
         LogError("A table without a name attribute is skipped.\n");
         return VELMORA_FAILURE;
     }
-    Parts parts;
+    TableParts parts;
     parts.columns = CreateVector();
     parts.constraints = CreateConstraintDefn(nullptr, 0, nullptr);
     if (!parts.columns || !parts.constraints)
