@@ -50,6 +50,10 @@ bool EnsureKeyList()
     return g_keys.mutex != nullptr && g_keys.released != nullptr;
 }
 
+/* How often a thread that finds its key held yields and looks again before
+ * it goes to sleep until the key is released. */
+const unsigned kSpinsBeforeSleeping = 20;
+
 HeldKey* FindKey(const void* key, HeldKey** previous)
 {
     HeldKey* before = nullptr;
@@ -76,6 +80,7 @@ void LockObject(const void* key)
     if (!EnsureKeyList())
         return; /* without a mutex there is nothing to lock with */
 
+    unsigned spins = 0;
     PlatMutexLock(g_keys.mutex);
     for (;;) {
         HeldKey* holder = FindKey(key, nullptr);
@@ -92,6 +97,15 @@ void LockObject(const void* key)
             /* No memory for the node: try again shortly, as for a busy key. */
             PlatMutexUnlock(g_keys.mutex);
             PlatSleepMs(1);
+            PlatMutexLock(g_keys.mutex);
+            continue;
+        }
+        /* Keys are held briefly (one log line), so a few yields usually
+         * outlast the holder and are cheaper than sleeping and being woken. */
+        if (spins < kSpinsBeforeSleeping) {
+            spins++;
+            PlatMutexUnlock(g_keys.mutex);
+            PlatSleepMs(0);
             PlatMutexLock(g_keys.mutex);
             continue;
         }
