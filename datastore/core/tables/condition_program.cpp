@@ -192,6 +192,9 @@ int AddStep(const CriteriaNode* node, void* context)
 
 inline bool LeafHolds(const ConditionProgram::Step& step, const RowObject* row)
 {
+    // An unknown column (position -1) or a type without ordering.
+    if (step.compare == Compare::Never)
+        return false;
     const void* value = row->values[step.column];
     if (!value)
         return false;
