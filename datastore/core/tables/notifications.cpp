@@ -12,6 +12,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
+
 #include "runtime/log.h"
 #include "runtime/object_lock.h"
 #include "velmora/base_alloc.h"
@@ -23,6 +25,10 @@ LCDVector gv_listeners = {nullptr, 0, nullptr, nullptr};
 namespace {
 
 thread_local int t_deliveryDepth = 0;
+
+/* The number of registered listeners, kept beside the list so that a
+ * change without listeners (the common case) costs no lock. */
+std::atomic<int32_t> g_listenerCount{0};
 
 void LockListeners()
 {
@@ -157,6 +163,7 @@ extern "C" int AddNotificationListener(char* name, uint8_t eventType, Notificati
         gv_listeners.head = node;
     gv_listeners.tail = node;
     gv_listeners.count++;
+    g_listenerCount.store(gv_listeners.count);
     UnlockObject(&gv_listeners);
     LogDebug("Listener with name %s added\n", listener->name);
     return VELMORA_SUCCESS;
@@ -202,6 +209,7 @@ extern "C" int RemoveNotificationListener(const char* name)
         if (gv_listeners.tail == node)
             gv_listeners.tail = previous;
         gv_listeners.count--;
+        g_listenerCount.store(gv_listeners.count);
     }
     UnlockObject(&gv_listeners);
     if (!listener) {
@@ -223,6 +231,7 @@ extern "C" void DeInitNotification(void)
     LCDNode* node = gv_listeners.head;
     gv_listeners.head = gv_listeners.tail = nullptr;
     gv_listeners.count = 0;
+    g_listenerCount.store(0);
     UnlockObject(&gv_listeners);
     while (node) {
         LCDNode* next = node->next;
@@ -300,12 +309,7 @@ extern "C" void FreeIMDSNotification(IMDSNotification* notification)
 extern "C" void SendNotification(const RowObject* row, const char* tableName)
 {
     LogTrace("In send notification\n");
-    if (!row || !tableName)
-        return;
-    LockListeners();
-    bool any = gv_listeners.head != nullptr;
-    UnlockListeners();
-    if (!any)
+    if (!row || !tableName || g_listenerCount.load() == 0)
         return;
     IMDSNotification* notification = CreateIMDSNotification(row, tableName);
     if (!notification)
