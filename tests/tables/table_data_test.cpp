@@ -9,7 +9,11 @@
 
 using namespace tables_fixture;
 
+extern "C" int TablesCApiSmoke(void);
+
 namespace {
+
+TEST(TablesCApi, WorksFromC) { EXPECT_EQ(TablesCApiSmoke(), 0); }
 
 class TableDataTest : public TablesTest {
 protected:
