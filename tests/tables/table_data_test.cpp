@@ -73,6 +73,10 @@ TEST_F(TableDataTest, AddedRowsReceiveGeneratedAndDefaultValues)
     ASSERT_EQ(AddNewRow("Machine", MachineRow({nullptr, "d", nullptr, nullptr, nullptr})), VELMORA_SUCCESS);
     EXPECT_EQ(IntAt(table->lastRow, 0), -1);
 
+    EXPECT_EQ(AddNewRow("Machine", table->lastRow), VELMORA_FAILURE); // no loop
+    EXPECT_EQ(AddNewRow("Machine", table->firstRow), VELMORA_FAILURE);
+    EXPECT_EQ(table->rowCount, 4);
+
     RowObject* orphan = MachineRow({"1", "x", "1", "1", nullptr});
     EXPECT_EQ(AddNewRow("Nowhere", orphan), VELMORA_FAILURE);
     FreeRowObject(orphan, 5);

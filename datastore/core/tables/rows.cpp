@@ -134,6 +134,11 @@ extern "C" int AddNewRow(const char* tableName, RowObject* row)
     TableData* table = FindTable(tableName, "AddNewRow");
     if (!table || !row || !row->values || !row->lengths)
         return VELMORA_FAILURE;
+    // Adding a linked row again would tie the list into a loop.
+    if (row->next || row == table->lastRow) {
+        LogError("AddNewRow : row is in a table already\n");
+        return VELMORA_FAILURE;
+    }
     if (table->columnCount <= 0) {
         LogError("AddNewRow : table %s has no columns\n", table->name);
         return VELMORA_FAILURE;

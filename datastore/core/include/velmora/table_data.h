@@ -154,7 +154,9 @@ void FreeTableData(TableData* table);
 /* --- Rows --------------------------------------------------------------- */
 
 /* A new row with state ROW_STATE_NEW; takes ownership of both arrays (on
- * success only). Null for null arrays or allocation failure. */
+ * success only), which hold one entry per column of the table the row is
+ * meant for (heap blocks released with free). Null for null arrays or
+ * allocation failure. */
 RowObject* CreateNewRowObject(void** values, int32_t* lengths);
 /* Frees every value, both arrays and the row. */
 void FreeRowObject(RowObject* row, int32_t columnCount);
@@ -163,8 +165,9 @@ void FreeRowObject(RowObject* row, int32_t columnCount);
  * generated column first receives GenerateID (a 4-byte integer, -1 when no
  * identifier can be drawn) and a null value of a column with a default a
  * copy of the default. Then row count + 1 and the listeners hear of it.
- * 1; 0 for a table that is not found or has no columns, or a null row
- * (the row then stays the caller's); 99 when a default cannot be copied
+ * 1; 0 for a table that is not found or has no columns, a null row, or
+ * a row that visibly is in a list already (it has a next row, or it is
+ * the table's last row) (the row then stays the caller's); 99 when a default cannot be copied
  * (the row stays the caller's, unchanged). */
 int AddNewRow(const char* tableName, RowObject* row);
 
