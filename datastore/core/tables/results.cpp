@@ -27,31 +27,31 @@ int32_t SortKey(const void* value, int32_t length, uint8_t type)
     return static_cast<int32_t>(number);
 }
 
-struct SortSpec {
+struct SortOrder {
     int32_t column;
     uint8_t type;
     bool ascending;
 };
 
 /* Whether b must come before a (a strict "out of order"; NULL first). */
-bool Before(const RowObject* b, const RowObject* a, const SortSpec& spec)
+bool Before(const RowObject* b, const RowObject* a, const SortOrder& order)
 {
-    const void* va = a->values[spec.column];
-    const void* vb = b->values[spec.column];
+    const void* va = a->values[order.column];
+    const void* vb = b->values[order.column];
     if (!va || !vb) {
         // NULL orders first ascending, last descending.
         bool aFirst = !va && vb, bFirst = !vb && va;
-        return spec.ascending ? bFirst : aFirst;
+        return order.ascending ? bFirst : aFirst;
     }
-    int32_t ka = SortKey(va, a->lengths[spec.column], spec.type);
-    int32_t kb = SortKey(vb, b->lengths[spec.column], spec.type);
-    return spec.ascending ? kb < ka : kb > ka;
+    int32_t ka = SortKey(va, a->lengths[order.column], order.type);
+    int32_t kb = SortKey(vb, b->lengths[order.column], order.type);
+    return order.ascending ? kb < ka : kb > ka;
 }
 
 /* A stable bottom-up merge sort of the reference list: what the adjacent
  * swaps of a bubble sort give, in n log n steps, without memory or
  * recursion. */
-ResultRowRef* SortList(ResultRowRef* head, const SortSpec& spec)
+ResultRowRef* SortList(ResultRowRef* head, const SortOrder& order)
 {
     for (size_t width = 1;; width *= 2) {
         ResultRowRef* remaining = head;
@@ -74,7 +74,7 @@ ResultRowRef* SortList(ResultRowRef* head, const SortSpec& spec)
                     take = right;
                     right = right->next;
                     rightSize--;
-                } else if (rightSize == 0 || !right || !Before(right->row, left->row, spec)) {
+                } else if (rightSize == 0 || !right || !Before(right->row, left->row, order)) {
                     take = left;
                     left = left->next;
                     leftSize--;
@@ -215,15 +215,15 @@ extern "C" int SortResultSet(ResultData* result, const char* columnName, uint8_t
     LogTrace("@@@ Inside SortResultSet @@@\n");
     if (!result)
         return VELMORA_FAILURE;
-    SortSpec spec{-1, 0, ascending == 1};
-    spec.column = FindColumn(result->kind, result->tableDefn, result->viewDefn, columnName, &spec.type);
-    if (spec.column < 0 || spec.column >= result->columnCount)
+    SortOrder order{-1, 0, ascending == 1};
+    order.column = FindColumn(result->kind, result->tableDefn, result->viewDefn, columnName, &order.type);
+    if (order.column < 0 || order.column >= result->columnCount)
         return VELMORA_FAILURE;
     if (result->rowCount == 1) {
         LogDebug("Number of Rows is 1 for the Relvar to be Sorted \n");
         return VELMORA_SUCCESS;
     }
-    result->firstRow = SortList(result->firstRow, spec);
+    result->firstRow = SortList(result->firstRow, order);
     ResultRowRef* last = result->firstRow;
     while (last && last->next)
         last = last->next;
