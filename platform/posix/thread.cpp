@@ -19,6 +19,8 @@ unsigned long PlatCurrentThreadId(void)
 void PlatRunOnce(PlatOnce* once, void (*init)(void))
 {
     auto* state = reinterpret_cast<long*>(&once->state[0]);
+    if (__atomic_load_n(state, __ATOMIC_ACQUIRE) == 2)
+        return; /* the common case, and a plain load: no write to the shared line */
     long expected = 0;
     if (__atomic_compare_exchange_n(state, &expected, 1L, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
         init();
