@@ -72,6 +72,26 @@ FILE* PlatOpenFile(const char* path, const char* mode)
 {
     if (!path || !mode)
         return nullptr;
+    if (mode[0] == 'w') {
+        /* Emptying waits until the share lock is ours: a file held
+         * exclusively elsewhere must keep its content when the open fails,
+         * as on Windows. */
+        int fd = open(path, (strchr(mode, '+') ? O_RDWR : O_WRONLY) | O_CREAT, 0666);
+        if (fd < 0)
+            return nullptr;
+        if (!TakeShareLock(fd, PLAT_SHARE_READ | PLAT_SHARE_WRITE)) {
+            close(fd);
+            errno = EBUSY;
+            return nullptr;
+        }
+        FILE* stream = ftruncate(fd, 0) == 0 ? fdopen(fd, mode) : nullptr;
+        if (!stream) {
+            int errnum = errno;
+            close(fd);
+            errno = errnum;
+        }
+        return stream;
+    }
     FILE* stream = fopen(path, mode);
     if (stream && !TakeShareLock(fileno(stream), PLAT_SHARE_READ | PLAT_SHARE_WRITE)) {
         fclose(stream);

@@ -75,7 +75,10 @@ void* Worker(void* argument)
         struct timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);
         if (Earlier(now, next->due)) {
-            pthread_cond_timedwait(&queue->changed, &queue->mutex, &next->due);
+            /* The deadline is copied: the wait lets go of the mutex, and the
+             * timer may be deleted and freed while it lasts. */
+            struct timespec due = next->due;
+            pthread_cond_timedwait(&queue->changed, &queue->mutex, &due);
             continue;
         }
         if (next->periodMs) {

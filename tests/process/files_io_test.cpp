@@ -47,6 +47,35 @@ TEST(FileHandleTest, ShareModesKeepExclusiveAndSharedOpensApart)
     EXPECT_TRUE(PlatCopyFile(log.c_str(), dir.file("copy.log").c_str(), 0));
 }
 
+TEST(FileHandleTest, RefusedLogOpenLeavesTheFileAlone)
+{
+    TempDir dir;
+    std::string log = dir.file("agent.log");
+    WriteWholeFile(log, "0123456789");
+
+    // Held exclusively elsewhere: opening it to be emptied fails and the
+    // content stays.
+    PlatFile* exclusive =
+        PlatOpenFileHandle(log.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE, PLAT_SHARE_NONE, PLAT_OPEN_EXISTING);
+    ASSERT_NE(exclusive, nullptr);
+    EXPECT_EQ(PlatOpenFile(log.c_str(), "w"), nullptr);
+    EXPECT_EQ(PlatOpenFile(log.c_str(), "w+"), nullptr);
+    EXPECT_EQ(ReadWholeFile(log), "0123456789");
+    PlatCloseFileHandle(exclusive);
+
+    // Once free, "w" empties it and "w" creates a missing file.
+    FILE* stream = PlatOpenFile(log.c_str(), "w");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(ReadWholeFile(log), "");
+    fputs("new", stream);
+    fclose(stream);
+    EXPECT_EQ(ReadWholeFile(log), "new");
+    stream = PlatOpenFile(dir.file("fresh.log").c_str(), "w+");
+    ASSERT_NE(stream, nullptr);
+    fclose(stream);
+    EXPECT_EQ(ReadWholeFile(dir.file("fresh.log")), "");
+}
+
 TEST(FileHandleTest, MissingFilesAndFoldersAreToldApart)
 {
     TempDir dir;
