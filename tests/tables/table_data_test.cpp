@@ -233,6 +233,19 @@ TEST_F(TableDataTest, ResultsSortBothWaysKeepingTiesInOrder)
     FreeResultData(one);
 }
 
+TEST_F(TableDataTest, ColumnsDefinedAfterTheTableMatchNothing)
+{
+    AddMachines(3);
+    // Rows hold the columns the definition had when the table was created.
+    ASSERT_EQ(AddElementData(GetTableDefnByName("Machine")->columns, Column("Extra", BRI_SQL_INT)), VELMORA_SUCCESS);
+    ResultData* result = SelectRows("Machine", "Extra = 0 or ID = 2");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(Ids(result), std::vector<int32_t>{2});
+    FreeResultData(result);
+    EXPECT_EQ(DeleteRowObjectByCriteria("Machine", "Extra != 7"), VELMORA_SUCCESS);
+    EXPECT_NE(GetTableDataByName("Machine")->firstRow, nullptr);
+}
+
 TEST_F(TableDataTest, ResultColumnsAreFoundByNameAndPosition)
 {
     AddMachines(2);
