@@ -246,6 +246,17 @@ TEST_F(TableDataTest, ColumnsDefinedAfterTheTableMatchNothing)
     EXPECT_NE(GetTableDataByName("Machine")->firstRow, nullptr);
 }
 
+TEST_F(TableDataTest, SortingNeverReadsPastAValue)
+{
+    AddMachines(3);
+    // A text value whose length is out of range sorts as an empty one.
+    GetTableDataByName("Machine")->firstRow->next->lengths[1] = -1;
+    ResultData* result = SelectRows("Machine", nullptr);
+    ASSERT_EQ(SortResultSet(result, "Name", 1), VELMORA_SUCCESS);
+    EXPECT_EQ(Ids(result), (std::vector<int32_t>{2, 1, 3}));
+    FreeResultData(result);
+}
+
 TEST_F(TableDataTest, ResultColumnsAreFoundByNameAndPosition)
 {
     AddMachines(2);
