@@ -144,6 +144,15 @@ TEST_F(NotificationsTest, WatchedNamesAreSortedAndSearched)
     EXPECT_EQ(IsListContains(empty, "alpha"), 0);
 }
 
+TEST_F(NotificationsTest, AnEmptyWatchListIsAcceptedAndHearsNothing)
+{
+    // Only the terminator: sorting it must not look past it.
+    auto** none = static_cast<char**>(calloc(1, sizeof(char*)));
+    ASSERT_EQ(AddNotificationListener(strdup("none"), 0, Keep, 1, none), VELMORA_SUCCESS);
+    ASSERT_EQ(AddNewRow("Machine", MachineRow({"1", "m1", "1", "1", nullptr})), VELMORA_SUCCESS);
+    EXPECT_TRUE(g_heard.empty());
+}
+
 // A listener of Machine that records a Site row for every Machine row, and
 // tries to register a listener, which must be refused from inside.
 int g_nestedAddResult = -1;

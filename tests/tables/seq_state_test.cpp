@@ -60,6 +60,18 @@ TEST_F(SeqStateTest, ABatchIsHandedOutThenRenewed)
     EXPECT_EQ(g_reservations, 1);
 }
 
+TEST_F(SeqStateTest, ABatchEndingAtTheLargestNumberIsUsedUpThere)
+{
+    ASSERT_EQ(StoreSeqBatch("SEQ", INT32_MAX - 1, INT32_MAX), VELMORA_SUCCESS);
+    EXPECT_EQ(GenerateID("T", column_), INT32_MAX - 1);
+    EXPECT_EQ(GenerateID("T", column_), INT32_MAX);
+    EXPECT_EQ(GenerateID("T", column_), -1);
+    EXPECT_EQ(GenerateID("T", column_), -1);
+    // A new batch is taken up as usual.
+    ASSERT_EQ(StoreSeqBatch("SEQ", 1, 300), VELMORA_SUCCESS);
+    EXPECT_EQ(GenerateID("T", column_), 1);
+}
+
 TEST_F(SeqStateTest, InstanceIdsHaveTheirOwnSequence)
 {
     EXPECT_EQ(GenerateInstanceID(), -1);

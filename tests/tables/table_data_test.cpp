@@ -233,6 +233,30 @@ TEST_F(TableDataTest, ResultsSortBothWaysKeepingTiesInOrder)
     FreeResultData(one);
 }
 
+TEST_F(TableDataTest, ColumnsDefinedAfterTheTableMatchNothing)
+{
+    AddMachines(3);
+    // Rows hold the columns the definition had when the table was created.
+    ASSERT_EQ(AddElementData(GetTableDefnByName("Machine")->columns, Column("Extra", BRI_SQL_INT)), VELMORA_SUCCESS);
+    ResultData* result = SelectRows("Machine", "Extra = 0 or ID = 2");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(Ids(result), std::vector<int32_t>{2});
+    FreeResultData(result);
+    EXPECT_EQ(DeleteRowObjectByCriteria("Machine", "Extra != 7"), VELMORA_SUCCESS);
+    EXPECT_NE(GetTableDataByName("Machine")->firstRow, nullptr);
+}
+
+TEST_F(TableDataTest, SortingNeverReadsPastAValue)
+{
+    AddMachines(3);
+    // A text value whose length is out of range sorts as an empty one.
+    GetTableDataByName("Machine")->firstRow->next->lengths[1] = -1;
+    ResultData* result = SelectRows("Machine", nullptr);
+    ASSERT_EQ(SortResultSet(result, "Name", 1), VELMORA_SUCCESS);
+    EXPECT_EQ(Ids(result), (std::vector<int32_t>{2, 1, 3}));
+    FreeResultData(result);
+}
+
 TEST_F(TableDataTest, ResultColumnsAreFoundByNameAndPosition)
 {
     AddMachines(2);

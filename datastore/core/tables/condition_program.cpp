@@ -112,6 +112,7 @@ struct Builder {
     ConditionProgram::Step* steps;
     int32_t used;
     const TableDefn* table;
+    int32_t columnCount;
     int status;
 };
 
@@ -137,10 +138,13 @@ int CountNode(const CriteriaNode*, void* context)
     return 1;
 }
 
-int CompileLeaf(ConditionProgram::Step* step, const CriteriaNode* node, const TableDefn* table)
+int CompileLeaf(ConditionProgram::Step* step, const CriteriaNode* node, const TableDefn* table, int32_t columnCount)
 {
     uint8_t type = 0;
     int32_t column = FindColumn(TABLE_KIND_TABLE, table, nullptr, node->columnName, &type);
+    // A column defined after the table was created has no value in its rows.
+    if (column >= columnCount)
+        column = -1;
     step->compare = column < 0 ? Compare::Never : CompareFor(type);
     step->column = column;
     if (step->compare == Compare::Never || !node->value)
@@ -186,7 +190,7 @@ int AddStep(const CriteriaNode* node, void* context)
         step->operands = static_cast<uint8_t>((node->left ? 1 : 0) | (node->right ? 2 : 0));
         return 1;
     }
-    builder->status = CompileLeaf(step, node, builder->table);
+    builder->status = CompileLeaf(step, node, builder->table, builder->columnCount);
     return builder->status == VELMORA_SUCCESS;
 }
 
@@ -234,7 +238,7 @@ ConditionProgram::~ConditionProgram()
     free(stack_);
 }
 
-int ConditionProgram::Compile(const CriteriaNode* root, const TableDefn* table)
+int ConditionProgram::Compile(const CriteriaNode* root, const TableDefn* table, int32_t columnCount)
 {
     int32_t nodes = 0;
     WalkCriteriaTree(root, CountNode, &nodes);
@@ -245,7 +249,7 @@ int ConditionProgram::Compile(const CriteriaNode* root, const TableDefn* table)
     if (!steps_ || !stack_)
         return VELMORA_ALLOC_FAILURE;
     count_ = nodes; // the destructor frees whatever was converted so far
-    Builder builder{steps_, 0, table, VELMORA_SUCCESS};
+    Builder builder{steps_, 0, table, columnCount, VELMORA_SUCCESS};
     WalkCriteriaTree(root, AddStep, &builder);
     return builder.status;
 }

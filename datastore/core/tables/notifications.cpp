@@ -75,6 +75,8 @@ void FreeListener(NotificationListener* listener)
 /* Insertion sort, case-insensitive: watched lists are short. */
 void SortNames(char** names)
 {
+    if (!names[0])
+        return; // an empty list: only the terminator
     for (size_t i = 1; names[i]; i++) {
         char* name = names[i];
         size_t j = i;

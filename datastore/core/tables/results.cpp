@@ -22,7 +22,8 @@ int32_t SortKey(const void* value, int32_t length, uint8_t type)
     if (type >= BRI_SQL_TINYINT && type <= BRI_SQL_UNSIGNED_LONG_INT)
         return static_cast<int32_t>(ColumnValueToInt64(value, length, type));
     unsigned char bytes[4] = {0, 0, 0, 0};
-    memcpy(bytes, value, length < 4 ? static_cast<size_t>(length) : 4);
+    if (length > 0)
+        memcpy(bytes, value, length < 4 ? static_cast<size_t>(length) : 4);
     uint32_t number = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
     return static_cast<int32_t>(number);
 }

@@ -48,7 +48,7 @@ ResultData* RunSelection(TableData* table, const char* condition, int* status)
         CriteriaNode* root = ParseConditionText(condition);
         int compiled = VELMORA_FAILURE;
         if (root && table->kind == TABLE_KIND_TABLE && table->columnCount > 0)
-            compiled = program.Compile(root, table->tableDefn);
+            compiled = program.Compile(root, table->tableDefn, table->columnCount);
         FreeCriteriaTree(root);
         UnlockObject(gv_criteriaLock);
         if (compiled != VELMORA_SUCCESS) {

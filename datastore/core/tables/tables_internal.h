@@ -55,9 +55,10 @@ public:
     ConditionProgram(const ConditionProgram&) = delete;
     ConditionProgram& operator=(const ConditionProgram&) = delete;
 
-    /* Compiles root against a table definition: 1, or 99 on allocation
-     * failure. */
-    int Compile(const CriteriaNode* root, const TableDefn* table);
+    /* Compiles root against a table definition whose rows hold
+     * columnCount values (a column past them matches nothing): 1, or 99 on
+     * allocation failure. */
+    int Compile(const CriteriaNode* root, const TableDefn* table, int32_t columnCount);
     /* Whether row satisfies the condition. */
     bool Matches(const RowObject* row) const;
 
