@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "fault_injection.h"
 #include "log_capture.h"
+#include "velmora/base_alloc.h"
 #include "velmora/data_dictionary.h"
 
 namespace {
@@ -204,6 +208,42 @@ TEST_F(DictionaryTest, HugeTextNodeIsRefused)
     Load(xml);
     EXPECT_EQ(GetTableDefnByName("Big"), nullptr);
     EXPECT_TRUE(Logged(log, "[ERROR] " + dir_.file("dict.xml") + " : failed to parse"));
+}
+
+// Counts the bytes the library asks for.
+std::atomic<size_t> g_requestedBytes{0};
+void* CountingMalloc(size_t size)
+{
+    g_requestedBytes += size;
+    return malloc(size);
+}
+void* CountingCalloc(size_t count, size_t size)
+{
+    g_requestedBytes += count * size;
+    return calloc(count, size);
+}
+
+TEST_F(DictionaryTest, TextSplitIntoManyPiecesIsJoinedInLinearMemory)
+{
+    // Comments and CDATA sections split a text into pieces; joining 20000
+    // of them must not copy the text gathered so far for every piece.
+    std::string pieces;
+    for (int i = 0; i < 10000; i++)
+        pieces += "ab<!---->c<![CDATA[d]]>";
+    std::string xml = "<data-dictionary><table name=\"Split\"><description>" + pieces + "</description><columns>" +
+                      Col("id", "INTEGER") + "</columns></table></data-dictionary>";
+    std::string path = dir_.file("dict.xml");
+    WriteWholeFile(path, xml);
+    g_requestedBytes = 0;
+    SetBriAllocHooks(CountingMalloc, CountingCalloc);
+    EXPECT_EQ(XmlDataParser(path.c_str()), VELMORA_SUCCESS);
+    SetBriAllocHooks(nullptr, nullptr);
+    TableDefn* table = GetTableDefnByName("Split");
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->description, nullptr);
+    EXPECT_EQ(strlen(table->description), 40000u);
+    EXPECT_EQ(std::string(table->description, 8), "abcdabcd");
+    EXPECT_LT(g_requestedBytes.load(), 16 * xml.size());
 }
 
 TEST_F(DictionaryTest, HundredsOfTablesAreFound)

@@ -9,6 +9,7 @@
  * table's end tag. Well-formedness errors come back from the reader as -1
  * and end the file.
  */
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -116,6 +117,7 @@ public:
         int depth = Depth();
         char* text = nullptr;
         size_t size = 0;
+        size_t capacity = 0;
         Step step = Step::kOk;
         for (;;) {
             int result = Next();
@@ -131,22 +133,34 @@ public:
             if (IsEnd(depth))
                 break;
             if (Type() == XML_READER_TYPE_TEXT || Type() == XML_READER_TYPE_CDATA) {
-                // Text split by a comment or a CDATA section is joined.
+                // Text split by a comment or a CDATA section is joined. The
+                // buffer grows by doubling, so that thousands of pieces are
+                // not copied over and over.
                 const char* piece = reinterpret_cast<const char*>(xmlTextReaderConstValue(reader_));
                 size_t piece_size = piece ? strlen(piece) : 0;
-                auto* joined = static_cast<char*>(BriMalloc(size + piece_size + 1));
-                if (!joined) {
+                if (piece_size >= SIZE_MAX / 2 - size) {
                     step = NoMemory();
                     break;
                 }
-                if (size)
-                    memcpy(joined, text, size);
+                if (size + piece_size + 1 > capacity) {
+                    size_t grown_capacity = capacity <= SIZE_MAX / 4 ? capacity * 2 : 0;
+                    if (grown_capacity < size + piece_size + 1)
+                        grown_capacity = size + piece_size + 1;
+                    auto* grown = static_cast<char*>(BriMalloc(grown_capacity));
+                    if (!grown) {
+                        step = NoMemory();
+                        break;
+                    }
+                    if (size)
+                        memcpy(grown, text, size);
+                    free(text);
+                    text = grown;
+                    capacity = grown_capacity;
+                }
                 if (piece_size)
-                    memcpy(joined + size, piece, piece_size);
-                joined[size + piece_size] = '\0';
-                free(text);
-                text = joined;
+                    memcpy(text + size, piece, piece_size);
                 size += piece_size;
+                text[size] = '\0';
             }
         }
         if (step == Step::kOk && AddXmlTagText(record, text ? text : "") != VELMORA_SUCCESS)
