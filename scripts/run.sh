@@ -3,7 +3,8 @@
 # missing, builds esu-prereq-check and runs it as the agent would on the
 # emulated Windows 7 machine of examples/machines, with a stand-in wusa.exe
 # that records its arguments and asks for a restart (3010). Prints the
-# installer's arguments, the tool's exit code and its log.
+# installer's arguments, the tool's exit code and its log. Then runs
+# examples/inventory, a small program that embeds the data store.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -39,3 +40,10 @@ echo "== wusa.exe arguments"
 cat "$work/wusa-args.txt" 2>/dev/null || echo "(wusa.exe was not started)"
 echo "== $work/agent/logs/twprereqhandler.log"
 cat "$work/agent/logs/twprereqhandler.log"
+
+# The data store, embedded by a small C program: the sample data dictionary,
+# an in-memory Machine table, a listener, selections by condition text.
+cmake --build build/native -j "$(nproc)" --target inventory
+echo
+echo "== inventory examples/data (a program that embeds the data store)"
+"$root/build/native/examples/inventory/inventory" "$root/examples/data" "$work/inventory-logs"
