@@ -124,7 +124,13 @@ void StartLogRotation(LogRotationSettings* settings)
         LogError("ServiceMain : CreateTimerQueue is failed due to following error !! \n");
         LogErrorMessage(error);
     }
+    /* Under the guard, so that a first timer that fires at once waits until
+     * its handle is recorded and then releases the right one. */
+    if (guard)
+        PlatMutexLock(guard);
     LoggerTimerMethod(settings);
+    if (guard)
+        PlatMutexUnlock(guard);
 }
 
 uint32_t StopLogRotation(void)
