@@ -363,6 +363,25 @@ char* BriDateTimeToString(const BriDateTime* value)
     return nullptr;
 }
 
+namespace {
+
+/* Reads "Y-M-D h:m:s", "Y-M-D" or "h:m:s" (told apart by '-' and ':') into
+ * v[0..2] (date) and v[3..5] (time); fields not in the text stay 0.
+ * Reports which parts the text has. */
+void ScanDateTimeText(const char* text, int v[6], bool* hasDate, bool* hasTime)
+{
+    *hasDate = strchr(text, '-') != nullptr;
+    *hasTime = strchr(text, ':') != nullptr;
+    if (*hasDate && *hasTime)
+        ScanNumbers(text, "%d-%d-%d %d:%d:%d", v, 6);
+    else if (*hasDate)
+        ScanNumbers(text, "%d-%d-%d", v, 3);
+    else if (*hasTime)
+        ScanNumbers(text, "%d:%d:%d", v + 3, 3);
+}
+
+} // namespace
+
 BriDateTime* ConvertStringToBriDateTime(const char* text)
 {
     LogTrace("Inside ConvertStringToBriDateTime \n");
@@ -370,16 +389,10 @@ BriDateTime* ConvertStringToBriDateTime(const char* text)
         LogError("datetimeStr NULL \n");
         return nullptr;
     }
-    const bool hasDate = strchr(text, '-') != nullptr;
-    const bool hasTime = strchr(text, ':') != nullptr;
     int v[6] = {0, 0, 0, 0, 0, 0};
-    if (hasDate && hasTime)
-        ScanNumbers(text, "%d-%d-%d %d:%d:%d", v, 6);
-    else if (hasDate)
-        ScanNumbers(text, "%d-%d-%d", v, 3);
-    else if (hasTime)
-        ScanNumbers(text, "%d:%d:%d", v + 3, 3);
-    else
+    bool hasDate, hasTime;
+    ScanDateTimeText(text, v, &hasDate, &hasTime);
+    if (!hasDate && !hasTime)
         return nullptr;
     return CreateBriDateTime(v[0], v[1], v[2], v[3], v[4], v[5]);
 }
@@ -391,21 +404,15 @@ void* ConvertStringToBriDateOrTime(const char* text)
         LogError("datetimeStr NULL \n");
         return nullptr;
     }
-    const bool hasDate = strchr(text, '-') != nullptr;
-    const bool hasTime = strchr(text, ':') != nullptr;
     int v[6] = {0, 0, 0, 0, 0, 0};
-    if (hasDate && hasTime) {
-        ScanNumbers(text, "%d-%d-%d %d:%d:%d", v, 6);
+    bool hasDate, hasTime;
+    ScanDateTimeText(text, v, &hasDate, &hasTime);
+    if (hasDate && hasTime)
         return CreateBriDateTime(v[0], v[1], v[2], v[3], v[4], v[5]);
-    }
-    if (hasDate) {
-        ScanNumbers(text, "%d-%d-%d", v, 3);
+    if (hasDate)
         return CreateBriDate(v[0], v[1], v[2]);
-    }
-    if (hasTime) {
-        ScanNumbers(text, "%d:%d:%d", v, 3);
-        return CreateBriTime(v[0], v[1], v[2]);
-    }
+    if (hasTime)
+        return CreateBriTime(v[3], v[4], v[5]);
     return nullptr;
 }
 
@@ -416,19 +423,13 @@ BriDateTime* ConvertStringToBriGenDateTime(const char* text)
         LogError("datetimeStr NULL \n");
         return nullptr;
     }
-    const bool hasDate = strchr(text, '-') != nullptr;
-    const bool hasTime = strchr(text, ':') != nullptr;
+    int v[6] = {0, 0, 0, 0, 0, 0};
+    bool hasDate, hasTime;
+    ScanDateTimeText(text, v, &hasDate, &hasTime);
     if (!hasDate && !hasTime) {
         LogError("The String is not a datetimeStr \n");
         return nullptr;
     }
-    int v[6] = {0, 0, 0, 0, 0, 0};
-    if (hasDate && hasTime)
-        ScanNumbers(text, "%d-%d-%d %d:%d:%d", v, 6);
-    else if (hasDate)
-        ScanNumbers(text, "%d-%d-%d", v, 3);
-    else
-        ScanNumbers(text, "%d:%d:%d", v + 3, 3);
 
     auto* value = static_cast<BriDateTime*>(BriCalloc(1, sizeof(BriDateTime)));
     if (!value) {

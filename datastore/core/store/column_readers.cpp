@@ -16,6 +16,7 @@
 
 #include "velmora/base_alloc.h"
 #include "velmora/column_types.h"
+#include "comparison.h"
 
 namespace {
 
@@ -176,26 +177,6 @@ std::string_view TextOf(const void* value, int32_t length, bool strip_quotes)
     return std::string_view(text, size);
 }
 
-template <typename T>
-int Holds(T left, T right, uint8_t op)
-{
-    switch (op) {
-    case BRI_OP_LESS:
-        return left < right;
-    case BRI_OP_GREATER:
-        return left > right;
-    case BRI_OP_LESS_EQUAL:
-        return left <= right;
-    case BRI_OP_GREATER_EQUAL:
-        return left >= right;
-    case BRI_OP_EQUAL:
-        return left == right;
-    case BRI_OP_NOT_EQUAL:
-        return left != right;
-    default:
-        return 0;
-    }
-}
 
 } // namespace
 
@@ -293,19 +274,19 @@ extern "C" int CompareColumnValue(const void* stored, int32_t storedLength, cons
     case BRI_SQL_INT:
         if (!stored || !criteria)
             return 0;
-        return Holds(static_cast<int32_t>(ColumnValueToInt64(stored, storedLength, type)),
+        return velmora::ComparisonHolds(static_cast<int32_t>(ColumnValueToInt64(stored, storedLength, type)),
                      static_cast<int32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
     case BRI_SQL_UNSIGNED_TINYINT:
     case BRI_SQL_UNSIGNED_SMALLINT:
     case BRI_SQL_UNSIGNED_INT:
         if (!stored || !criteria)
             return 0;
-        return Holds(static_cast<uint32_t>(ColumnValueToInt64(stored, storedLength, type)),
+        return velmora::ComparisonHolds(static_cast<uint32_t>(ColumnValueToInt64(stored, storedLength, type)),
                      static_cast<uint32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
     case BRI_SQL_BIGINT:
         if (!stored || !criteria)
             return 0;
-        return Holds(ColumnValueToInt64(stored, storedLength, type), ColumnValueToInt64(criteria, criteriaLength, type),
+        return velmora::ComparisonHolds(ColumnValueToInt64(stored, storedLength, type), ColumnValueToInt64(criteria, criteriaLength, type),
                      op);
     case BRI_SQL_FLOAT: {
         if (!stored || !criteria || storedLength < 4 || criteriaLength < 4)
@@ -313,7 +294,7 @@ extern "C" int CompareColumnValue(const void* stored, int32_t storedLength, cons
         float left, right;
         memcpy(&left, stored, 4);
         memcpy(&right, criteria, 4);
-        return Holds(left, right, op);
+        return velmora::ComparisonHolds(left, right, op);
     }
     case BRI_SQL_CHAR:
     case BRI_SQL_VARCHAR:
@@ -324,7 +305,7 @@ extern "C" int CompareColumnValue(const void* stored, int32_t storedLength, cons
             order = (stored ? 1 : 0) - (criteria ? 1 : 0);
         else
             order = TextOf(stored, storedLength, false).compare(TextOf(criteria, criteriaLength, true));
-        return Holds(order, 0, op);
+        return velmora::ComparisonHolds(order, 0, op);
     }
     default:
         return 0;

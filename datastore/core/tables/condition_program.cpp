@@ -18,6 +18,7 @@
 
 #include <string_view>
 
+#include "../store/comparison.h"
 #include "tables_internal.h"
 #include "velmora/base_alloc.h"
 #include "velmora/column_types.h"
@@ -60,26 +61,6 @@ Compare CompareFor(uint8_t type)
     }
 }
 
-template <typename T>
-inline bool Holds(T left, T right, uint8_t op)
-{
-    switch (op) {
-    case CRITERIA_LT:
-        return left < right;
-    case CRITERIA_GT:
-        return left > right;
-    case CRITERIA_LE:
-        return left <= right;
-    case CRITERIA_GE:
-        return left >= right;
-    case CRITERIA_EQ:
-        return left == right;
-    case CRITERIA_NE:
-        return left != right;
-    default:
-        return false;
-    }
-}
 
 /* The leading 1, 2, 4 or 8 bytes of a value (at most limit, never past
  * length), sign- or zero-extended. */
@@ -205,23 +186,23 @@ inline bool LeafHolds(const ConditionProgram::Step& step, const RowObject* row)
     int32_t length = row->lengths[step.column];
     switch (step.compare) {
     case Compare::Signed32:
-        return Holds(static_cast<int32_t>(Widen(value, length, 4, true)), static_cast<int32_t>(step.number), step.op);
+        return velmora::ComparisonHolds(static_cast<int32_t>(Widen(value, length, 4, true)), static_cast<int32_t>(step.number), step.op);
     case Compare::Unsigned32:
-        return Holds(static_cast<uint32_t>(Widen(value, length, 4, false)), static_cast<uint32_t>(step.number),
+        return velmora::ComparisonHolds(static_cast<uint32_t>(Widen(value, length, 4, false)), static_cast<uint32_t>(step.number),
                      step.op);
     case Compare::Signed64:
-        return Holds(Widen(value, length, 8, true), step.number, step.op);
+        return velmora::ComparisonHolds(Widen(value, length, 8, true), step.number, step.op);
     case Compare::Float: {
         if (length < 4)
             return false;
         float real;
         memcpy(&real, value, sizeof real);
-        return Holds(real, step.real, step.op);
+        return velmora::ComparisonHolds(real, step.real, step.op);
     }
     case Compare::Text: {
         const char* text = static_cast<const char*>(value);
         std::string_view stored(text, strnlen(text, length < 0 ? 0 : static_cast<size_t>(length)));
-        return Holds(stored.compare(std::string_view(step.text, step.textLength)), 0, step.op);
+        return velmora::ComparisonHolds(stored.compare(std::string_view(step.text, step.textLength)), 0, step.op);
     }
     default:
         return false;
