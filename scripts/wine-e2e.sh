@@ -33,7 +33,7 @@ check() { # check <description> <command...>
 "$wine" cmd /c exit >/dev/null 2>&1
 
 # logdemo: every level written, in the exact line shape, to C:/tw/demo.
-"$wine" "$build/runtime/logdemo.exe" C:/tw/demo 4 >/dev/null 2>&1
+"$wine" "$build/log/logdemo.exe" C:/tw/demo 4 >/dev/null 2>&1
 # Windows text streams end lines with CR LF; compare without the CR.
 log="$prefix/demo.log"
 tr -d '\r' <"$prefix/drive_c/tw/demo/velmora.log" >"$log" 2>/dev/null
@@ -48,7 +48,7 @@ check "close line last" bash -c "tail -n 1 '$log' | grep -Eq '${line}\[INFO\] Lo
 check "six lines" test "$(wc -l <"$log")" -eq 6
 
 # Level 1: information lines only, beside open and close.
-"$wine" "$build/runtime/logdemo.exe" C:/tw/level1 1 >/dev/null 2>&1
+"$wine" "$build/log/logdemo.exe" C:/tw/level1 1 >/dev/null 2>&1
 check "level 1 writes three lines" test "$(wc -l <"$prefix/drive_c/tw/level1/velmora.log")" -eq 3
 
 # esu-prereq-check as the agent runs it, with a stand-in wusa.exe next to it
