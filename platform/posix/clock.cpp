@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include "common/tm_fields.h"
+
 #include <atomic>
 #include <sched.h>
 #include <sys/time.h>
@@ -28,13 +30,7 @@ void PlatGetLocalTime(PlatLocalTime* out)
         localtime_r(&seconds, &parts);
         cachedSecond = seconds;
     }
-    out->year = parts.tm_year + 1900;
-    out->month = parts.tm_mon + 1;
-    out->day = parts.tm_mday;
-    out->hour = parts.tm_hour;
-    out->minute = parts.tm_min;
-    out->second = parts.tm_sec;
-    out->millisecond = static_cast<int>(now.tv_nsec / 1000000);
+    PlatLocalTimeFromTm(&parts, static_cast<int>(now.tv_nsec / 1000000), out);
 }
 
 void PlatSleepMs(unsigned milliseconds)
@@ -62,12 +58,6 @@ int PlatLocalCalendar(int64_t seconds, PlatLocalTime* out)
     struct tm parts;
     if (!localtime_r(&value, &parts))
         return 0;
-    out->year = parts.tm_year + 1900;
-    out->month = parts.tm_mon + 1;
-    out->day = parts.tm_mday;
-    out->hour = parts.tm_hour;
-    out->minute = parts.tm_min;
-    out->second = parts.tm_sec;
-    out->millisecond = 0;
+    PlatLocalTimeFromTm(&parts, 0, out);
     return 1;
 }

@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include "common/tm_fields.h"
+
 #include <time.h>
 #include <windows.h>
 
@@ -41,12 +43,6 @@ int PlatLocalCalendar(int64_t seconds, PlatLocalTime* out)
     struct tm parts;
     if (_localtime64_s(&parts, &value) != 0)
         return 0;
-    out->year = parts.tm_year + 1900;
-    out->month = parts.tm_mon + 1;
-    out->day = parts.tm_mday;
-    out->hour = parts.tm_hour;
-    out->minute = parts.tm_min;
-    out->second = parts.tm_sec;
-    out->millisecond = 0;
+    PlatLocalTimeFromTm(&parts, 0, out);
     return 1;
 }

@@ -1,5 +1,5 @@
 /*
- * Result codes of the data store (Overview, "Conventions"): 1 for success,
+ * Result codes of the data store: 1 for success,
  * 0 for failure and 99 for a memory allocation failure. Routines that hand
  * back a record return null instead.
  */

@@ -18,7 +18,7 @@
 
 #include <string_view>
 
-#include "../store/comparison.h"
+#include "store/comparison.h"
 #include "tables_internal.h"
 #include "velmora/base_alloc.h"
 #include "velmora/column_types.h"

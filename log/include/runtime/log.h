@@ -44,7 +44,8 @@ extern LogConfig gv_logConfig;
 extern FILE* gv_logFilePtr;
 
 /* Root directory of the data-store library, set by its start-up; the logger
- * places the library's log in its "logs" folder. Null when not set. */
+ * places the library's log in its "logs" folder. Null when not set. It lives
+ * here, not with the store's start-up, because the logger must read it. */
 extern char* gv_velmoraRoot;
 
 /* Default name, used when nothing else is configured. */
