@@ -101,6 +101,46 @@ TEST(ColumnTypeNames, AliasesAndUnknownNames)
     EXPECT_EQ(log.Lines()[0], "[ERROR] Column data type not supported - Error while creating column definition.");
 }
 
+TEST(ColumnTypeFacts, AgreeWithTheParserAndTheConverters)
+{
+    // Per code: a sample text, the width of the value made from it (0: the
+    // text's own length) and whether statements quote it.
+    struct Row {
+        const char* sample;
+        int32_t width;
+        bool quoted;
+    };
+    const Row kRows[] = {
+        {"x", 0, false},           {"-1", 1, false},   {"1", 1, false},    {"-1", 2, false},
+        {"1", 2, false},           {"-1", 4, false},   {"1", 4, false},    {"-1", 8, false},
+        {"1", 8, false},           {"1.5", 4, false},  {"1.5", 8, false},  {"1.5", 4, false},
+        {"1.50", 0, false},        {"1.5", 0, false},  {"abc", 0, true},   {"abc", 0, true},
+        {"2024-01-02", 4, true},   {"10:11:12", 3, true}, {"2024-01-02 10:11:12", 11, true},
+        {"true", 1, false},        {"ab", 0, true},    {"ab", 0, false},   {"abc", 0, true},
+    };
+    static_assert(sizeof kRows / sizeof *kRows == BRI_SQL_MAX_TYPE + 1);
+    for (int code = 0; code <= BRI_SQL_MAX_TYPE; code++) {
+        auto type = static_cast<uint8_t>(code);
+        const Row& row = kRows[code];
+        const char* name = GetColumnTypeName(type);
+        ASSERT_NE(name, nullptr) << code;
+        EXPECT_EQ(GetColumnTypeFromName(name), type) << name;
+        EXPECT_EQ(GetColumnTypeWidth(type), row.width) << name;
+        EXPECT_EQ(IsColumnTypeQuotedInSql(type), row.quoted ? 1 : 0) << name;
+        auto text_length = static_cast<int32_t>(strlen(row.sample));
+        Value value = Convert(row.sample, type, text_length);
+        ASSERT_NE(value.data, nullptr) << name;
+        EXPECT_EQ(value.length, row.width ? row.width : text_length) << name;
+    }
+    EXPECT_STREQ(GetColumnTypeName(BRI_SQL_VARCHAR), "CHAR");
+    EXPECT_STREQ(GetColumnTypeName(BRI_SQL_BIGINT), "BIGINT");
+    for (uint8_t unknown : {23, 255}) {
+        EXPECT_EQ(GetColumnTypeName(unknown), nullptr);
+        EXPECT_EQ(GetColumnTypeWidth(unknown), 0);
+        EXPECT_EQ(IsColumnTypeQuotedInSql(unknown), 0);
+    }
+}
+
 TEST(ColumnValues, IntegerWidthsAreWidenedFromTheirLength)
 {
     // The width table keeps the low-order bytes; readers widen from the
