@@ -228,13 +228,20 @@ TEST(ColumnValues, AllocateStoresEveryType)
         EXPECT_EQ(bytes.length, 5);
         EXPECT_EQ(Text(bytes, type), "12.50");
     }
-    void* value = reinterpret_cast<void*>(1);
-    int32_t length = 7;
-    EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, BRI_SQL_NOT_SUPPORTED_TYPE, "x"), VELMORA_FAILURE);
-    EXPECT_EQ(value, nullptr);
-    EXPECT_EQ(length, 0);
-
+    // Code 0 and unknown codes store nothing, and that is no failure: a
+    // column whose type the dictionary did not know holds NULL.
     LogCapture log;
+    for (uint8_t type : {uint8_t{BRI_SQL_NOT_SUPPORTED_TYPE}, uint8_t{BRI_SQL_MAX_TYPE + 1}, uint8_t{255}}) {
+        void* value = reinterpret_cast<void*>(1);
+        int32_t length = 7;
+        EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, type, "x"), VELMORA_SUCCESS) << int{type};
+        EXPECT_EQ(value, nullptr);
+        EXPECT_EQ(length, 0);
+        EXPECT_EQ(log.Lines().back(), "[TRACE] AllocateAndCopyColumnValue : type " + std::to_string(type) +
+                                          " stores no value");
+    }
+    void* value = nullptr;
+    int32_t length = 0;
     EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, BRI_SQL_INT, nullptr), VELMORA_FAILURE);
     EXPECT_EQ(log.Lines().back(), "[TRACE] value parameter in AllocateAndCopyColumnValue is NULL ");
 }

@@ -117,10 +117,11 @@ void* DateTimeValueFromText(const char* text, uint8_t type, int32_t* length, int
 /* The two converters from text share their rules but for these: the
  * narrow one (ConvertStringToColumnValue, for defaults, criteria and
  * database results) keeps only the type's width of a number, takes code 0,
- * decimal and binary values as the given bytes, and reads a boolean only
- * from TRUE or FALSE; the full one (AllocateAndCopyColumnValue) makes the
- * type's full width, copies decimal and binary text up to its terminator,
- * stores nothing for code 0, and reads any boolean text but "false" as
+ * decimal and binary values as the given bytes, fails for codes above
+ * 22, and reads a boolean only from TRUE or FALSE; the full one
+ * (AllocateAndCopyColumnValue, for rows) makes the type's full width,
+ * copies decimal and binary text up to its terminator, stores nothing for
+ * code 0 and codes above 22, and reads any boolean text but "false" as
  * true. */
 enum class Converter { Narrow, Full };
 
@@ -137,12 +138,17 @@ int MakeValue(Converter converter, const char* text, int32_t given, uint8_t type
     int32_t made_length = 0;
     switch (info.kind) {
     case ValueKind::Unknown:
-        return VELMORA_FAILURE;
     case ValueKind::Unsupported:
+        if (!narrow) {
+            // A column of a type the dictionary did not know holds NULL.
+            LogTrace("AllocateAndCopyColumnValue : type %d stores no value\n", type);
+            return VELMORA_SUCCESS;
+        }
+        if (info.kind == ValueKind::Unknown)
+            return VELMORA_FAILURE;
+        [[fallthrough]];
     case ValueKind::Decimal:
     case ValueKind::Binary:
-        if (info.kind == ValueKind::Unsupported && !narrow)
-            return VELMORA_FAILURE;
         if (narrow) {
             if (given < 0)
                 return VELMORA_FAILURE;

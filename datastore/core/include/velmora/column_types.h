@@ -182,11 +182,12 @@ int32_t ParseSizeInteger(const char* text);
  * text (length strlen); 16, 17, 18 a date, time or date-time value (from
  * text of the forms "%d-%d-%d", "%d:%d:%d" or both); 19 one byte, 1 unless
  * the text equals "false" case-insensitively.
+ * Code 0 and codes above 22 store nothing (*value null, *length 0) and
+ * succeed: a column whose type the dictionary did not know keeps NULL.
  * 1 on success; 99 when the buffer cannot be allocated; 0 for null
  * arguments (null text logs "value parameter in AllocateAndCopyColumnValue
- * is NULL \n" at trace level), for a date or time text with neither '-'
- * nor ':', and for code 0 or codes above 22. On failure *value is null and
- * *length 0. */
+ * is NULL \n" at trace level) and for a date or time text with neither '-'
+ * nor ':'. On failure *value is null and *length 0. */
 int AllocateAndCopyColumnValue(void** value, int32_t* length, uint8_t type, const char* text);
 
 /* A new value of the given type from text; *length is read for the codes
