@@ -180,19 +180,11 @@ public:
         return ReadText(record, missing_end);
     }
 
-    /* Skips the current element with everything inside it. */
+    /* Skips the current element with everything inside it: a walk over its
+     * children that reads each and keeps nothing. */
     Step SkipElement()
     {
-        if (xmlTextReaderIsEmptyElement(reader_))
-            return Step::kOk;
-        int depth = Depth();
-        for (;;) {
-            int result = Next();
-            if (result != 1)
-                return ReaderError();
-            if (IsEnd(depth))
-                return Step::kOk;
-        }
+        return Children([] { return Step::kOk; });
     }
 
     Step SkipUnknown(const char* where)

@@ -129,17 +129,7 @@ extern "C" int AddRowToResultData(RowObject* row, ResultData* result)
     if (!ref)
         return VELMORA_ALLOC_FAILURE;
     ref->row = row;
-    ref->next = nullptr;
-    ResultRowRef* last = result->lastRow;
-    if (!last && result->firstRow) {
-        for (last = result->firstRow; last->next; last = last->next) {
-        }
-    }
-    if (last)
-        last->next = ref;
-    else
-        result->firstRow = ref;
-    result->lastRow = ref;
+    AppendToList(result->firstRow, result->lastRow, ref);
     result->rowCount++;
     return VELMORA_SUCCESS;
 }
