@@ -101,6 +101,46 @@ TEST(ColumnTypeNames, AliasesAndUnknownNames)
     EXPECT_EQ(log.Lines()[0], "[ERROR] Column data type not supported - Error while creating column definition.");
 }
 
+TEST(ColumnTypeFacts, AgreeWithTheParserAndTheConverters)
+{
+    // Per code: a sample text, the width of the value made from it (0: the
+    // text's own length) and whether statements quote it.
+    struct Row {
+        const char* sample;
+        int32_t width;
+        bool quoted;
+    };
+    const Row kRows[] = {
+        {"x", 0, false},           {"-1", 1, false},   {"1", 1, false},    {"-1", 2, false},
+        {"1", 2, false},           {"-1", 4, false},   {"1", 4, false},    {"-1", 8, false},
+        {"1", 8, false},           {"1.5", 4, false},  {"1.5", 8, false},  {"1.5", 4, false},
+        {"1.50", 0, false},        {"1.5", 0, false},  {"abc", 0, true},   {"abc", 0, true},
+        {"2024-01-02", 4, true},   {"10:11:12", 3, true}, {"2024-01-02 10:11:12", 11, true},
+        {"true", 1, false},        {"ab", 0, true},    {"ab", 0, false},   {"abc", 0, true},
+    };
+    static_assert(sizeof kRows / sizeof *kRows == BRI_SQL_MAX_TYPE + 1);
+    for (int code = 0; code <= BRI_SQL_MAX_TYPE; code++) {
+        auto type = static_cast<uint8_t>(code);
+        const Row& row = kRows[code];
+        const char* name = GetColumnTypeName(type);
+        ASSERT_NE(name, nullptr) << code;
+        EXPECT_EQ(GetColumnTypeFromName(name), type) << name;
+        EXPECT_EQ(GetColumnTypeWidth(type), row.width) << name;
+        EXPECT_EQ(IsColumnTypeQuotedInSql(type), row.quoted ? 1 : 0) << name;
+        auto text_length = static_cast<int32_t>(strlen(row.sample));
+        Value value = Convert(row.sample, type, text_length);
+        ASSERT_NE(value.data, nullptr) << name;
+        EXPECT_EQ(value.length, row.width ? row.width : text_length) << name;
+    }
+    EXPECT_STREQ(GetColumnTypeName(BRI_SQL_VARCHAR), "CHAR");
+    EXPECT_STREQ(GetColumnTypeName(BRI_SQL_BIGINT), "BIGINT");
+    for (uint8_t unknown : {23, 255}) {
+        EXPECT_EQ(GetColumnTypeName(unknown), nullptr);
+        EXPECT_EQ(GetColumnTypeWidth(unknown), 0);
+        EXPECT_EQ(IsColumnTypeQuotedInSql(unknown), 0);
+    }
+}
+
 TEST(ColumnValues, IntegerWidthsAreWidenedFromTheirLength)
 {
     // The width table keeps the low-order bytes; readers widen from the
@@ -188,13 +228,20 @@ TEST(ColumnValues, AllocateStoresEveryType)
         EXPECT_EQ(bytes.length, 5);
         EXPECT_EQ(Text(bytes, type), "12.50");
     }
-    void* value = reinterpret_cast<void*>(1);
-    int32_t length = 7;
-    EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, BRI_SQL_NOT_SUPPORTED_TYPE, "x"), VELMORA_FAILURE);
-    EXPECT_EQ(value, nullptr);
-    EXPECT_EQ(length, 0);
-
+    // Code 0 and unknown codes store nothing, and that is no failure: a
+    // column whose type the dictionary did not know holds NULL.
     LogCapture log;
+    for (uint8_t type : {uint8_t{BRI_SQL_NOT_SUPPORTED_TYPE}, uint8_t{BRI_SQL_MAX_TYPE + 1}, uint8_t{255}}) {
+        void* value = reinterpret_cast<void*>(1);
+        int32_t length = 7;
+        EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, type, "x"), VELMORA_SUCCESS) << int{type};
+        EXPECT_EQ(value, nullptr);
+        EXPECT_EQ(length, 0);
+        EXPECT_EQ(log.Lines().back(), "[TRACE] AllocateAndCopyColumnValue : type " + std::to_string(type) +
+                                          " stores no value");
+    }
+    void* value = nullptr;
+    int32_t length = 0;
     EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, BRI_SQL_INT, nullptr), VELMORA_FAILURE);
     EXPECT_EQ(log.Lines().back(), "[TRACE] value parameter in AllocateAndCopyColumnValue is NULL ");
 }

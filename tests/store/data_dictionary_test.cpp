@@ -157,8 +157,7 @@ TEST_F(DictionaryTest, BadTablesAreSkippedAndTheRestLoads)
 {
     LogCapture log;
     std::string good = Table("Good", "<columns>" + Col("id", "INTEGER") + "</columns>");
-    LoadTables(Table("UnknownType", "<columns>" + Col("v", "VARCHAR") + "</columns>") + good +
-               Table("BadSize", "<columns>" + Col("s", "CHAR", "<max-size>ten</max-size>") + "</columns>") +
+    LoadTables(good +
                Table("FromOnly",
                      "<columns>" + Col("r", "INTEGER", "<allowed-values><from>1</from></allowed-values>") +
                          "</columns>") +
@@ -172,12 +171,48 @@ TEST_F(DictionaryTest, BadTablesAreSkippedAndTheRestLoads)
     EXPECT_EQ(gv_tableDefns.count, 2);
     EXPECT_NE(GetTableDefnByName("Good"), nullptr);
     EXPECT_NE(GetTableDefnByName("After"), nullptr);
-    EXPECT_TRUE(Logged(log, "[ERROR] Column data type not supported - Error while creating column definition."));
-    EXPECT_TRUE(Logged(log, "[ERROR] Invalid max-size ten of column s in table BadSize."));
     EXPECT_TRUE(Logged(log, "[ERROR] In the allowed values attribute, 'to' tag is missing."));
     EXPECT_TRUE(Logged(log, "[ERROR] The foreign key of table NoFkColumns to Good has no columns."));
     EXPECT_TRUE(Logged(log, " No ending Value tag"));
     EXPECT_FALSE(Logged(log, "failed to parse"));
+}
+
+TEST_F(DictionaryTest, AWrongTypeOrSizeKeepsTheTableAndMarksTheColumn)
+{
+    // One typo must not remove a table: an unknown type name loads as type
+    // 0, a size that is no number as -1; each is reported.
+    LogCapture log;
+    LoadTables(Table("Gadget", "<columns>" + Col("id", "INTEGER") + Col("shape", "GEOMETRY") +
+                                   Col("label", "CHAR", "<max-size>ten</max-size>") +
+                                   "<column name=\"untyped\"><max-size>4</max-size></column>" +
+                                   Col("long", "CHAR", "<max-size>+300</max-size>") + "</columns>"));
+    TableDefn* table = GetTableDefnByName("Gadget");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->columns->count, 5);
+    struct Expected {
+        const char* name;
+        uint8_t type;
+        int32_t maxSize;
+    };
+    const Expected kColumns[] = {{"id", BRI_SQL_INT, 0},
+                                 {"shape", BRI_SQL_NOT_SUPPORTED_TYPE, 0},
+                                 {"label", BRI_SQL_VARCHAR, -1},
+                                 {"untyped", BRI_SQL_NOT_SUPPORTED_TYPE, 4},
+                                 {"long", BRI_SQL_TEXT, 300}};
+    for (int i = 0; i < 5; i++) {
+        ColumnDefn* column = ColumnAt(table, i);
+        ASSERT_NE(column, nullptr);
+        EXPECT_STREQ(column->name, kColumns[i].name);
+        EXPECT_EQ(column->type, kColumns[i].type) << kColumns[i].name;
+        EXPECT_EQ(column->maxSize, kColumns[i].maxSize) << kColumns[i].name;
+    }
+    EXPECT_TRUE(Logged(log, "[ERROR] Column data type not supported - Error while creating column definition."));
+    EXPECT_TRUE(Logged(log, "[ERROR] Column shape of table Gadget: data type GEOMETRY is not supported; the column "
+                            "has type 0."));
+    EXPECT_TRUE(Logged(log, "[ERROR] Column untyped of table Gadget: data type missing is not supported; the "
+                            "column has type 0."));
+    EXPECT_TRUE(Logged(log, "[ERROR] Invalid max-size ten of column label in table Gadget; its maximum size is -1."));
+    EXPECT_FALSE(Logged(log, "[ERROR] Table Gadget is not loaded."));
 }
 
 TEST_F(DictionaryTest, MalformedXmlKeepsTheTablesBeforeIt)

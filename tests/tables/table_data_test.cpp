@@ -5,6 +5,8 @@
 #include <string>
 
 #include "log_capture.h"
+#include "temp_dir.h"
+#include "velmora/data_dictionary.h"
 #include "tables_fixture.h"
 
 using namespace tables_fixture;
@@ -333,6 +335,63 @@ TEST_F(TableDataTest, FreeingARegisteredTableUnregistersIt)
     EXPECT_EQ(GetTableDataByName("Machine"), nullptr);
     EXPECT_EQ(gv_tableDataVector.count, 0);
     EXPECT_EQ(CreateTable("Machine"), VELMORA_SUCCESS);
+}
+
+// A dictionary column of a type the store does not know (type 0) travels
+// through rows, defaults, conditions, sorting and listings without harm:
+// its values are bytes as given or NULL, and no condition matches them.
+TEST_F(TablesTest, AColumnOfUnknownTypeIsCarriedThroughEveryRoutine)
+{
+    TempDir dir;
+    std::string path = dir.file("dict.xml");
+    WriteWholeFile(path, "<data-dictionary><table name=\"Gadget\"><columns>"
+                         "<column name=\"Id\"><data-type>INTEGER</data-type></column>"
+                         "<column name=\"Shape\"><data-type>GEOMETRY</data-type>"
+                         "<default-value>POINT</default-value></column>"
+                         "<column name=\"Label\"><data-type>CHAR</data-type><max-size>x</max-size></column>"
+                         "</columns></table></data-dictionary>");
+    ASSERT_EQ(LoadDataDictFromXMLFile(path.c_str()), VELMORA_SUCCESS);
+    ASSERT_EQ(GetColumnDefnType("Gadget", "Shape"), BRI_SQL_NOT_SUPPORTED_TYPE);
+    ASSERT_EQ(CreateTable("Gadget"), VELMORA_SUCCESS);
+
+    const uint8_t types[] = {BRI_SQL_INT, BRI_SQL_NOT_SUPPORTED_TYPE, BRI_SQL_VARCHAR};
+    // Text for the unknown column stores nothing, so the default fills it.
+    ASSERT_EQ(AddNewRow("Gadget", Row(types, {"2", "ignored", "b"})), VELMORA_SUCCESS);
+    ASSERT_EQ(AddNewRow("Gadget", Row(types, {"1", nullptr, "a"})), VELMORA_SUCCESS);
+    // A value taken as given, shorter than the four bytes a sort reads.
+    RowObject* given = Row(types, {"3", nullptr, "c"});
+    int32_t length = 2;
+    given->values[1] = ConvertStringToColumnValue("ab", &length, BRI_SQL_NOT_SUPPORTED_TYPE);
+    given->lengths[1] = length;
+    ASSERT_EQ(AddNewRow("Gadget", given), VELMORA_SUCCESS);
+    TableData* table = GetTableDataByName("Gadget");
+    EXPECT_EQ(table->firstRow->lengths[1], 5);
+    EXPECT_EQ(memcmp(table->firstRow->values[1], "POINT", 6), 0);
+
+    for (const char* condition : {"Shape = 'POINT'", "Shape != 'x'", "Shape < 'Z'"}) {
+        ResultData* none = SelectRows("Gadget", condition);
+        ASSERT_NE(none, nullptr) << condition;
+        EXPECT_EQ(none->rowCount, 0) << condition;
+        FreeResultData(none);
+    }
+    ResultData* result = SelectRows("Gadget", "Id > 0 and Label != 'z'");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(Ids(result), (std::vector<int32_t>{2, 1, 3}));
+    ASSERT_EQ(SortResultSet(result, "Shape", 1), VELMORA_SUCCESS);
+    EXPECT_EQ(Ids(result), (std::vector<int32_t>{3, 2, 1})); // "ab" before "POIN", ties in order
+    ASSERT_NE(GotoNextRowObject(result), nullptr);
+    EXPECT_EQ(GetColumnTypeByName("Shape", result), BRI_SQL_NOT_SUPPORTED_TYPE);
+    int32_t shapeLength = 0;
+    EXPECT_NE(GetColumnValueByName("Shape", &shapeLength, result), nullptr);
+    EXPECT_EQ(shapeLength, 2);
+    PrintResultData(result);
+    FreeResultData(result);
+
+    EXPECT_EQ(UpdateRowObject("Gadget", table->firstRow, "Shape", "LINE", 4), VELMORA_SUCCESS);
+    char* text = ToStringTableData(table);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "Id\tShape\tLabel\t\n2\t\tb\t\n1\t\ta\t\n3\t\tc\t\n");
+    free(text);
 }
 
 } // namespace

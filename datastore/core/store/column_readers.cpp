@@ -16,41 +16,13 @@
 
 #include "velmora/base_alloc.h"
 #include "velmora/column_types.h"
+#include "column_type_info.h"
 #include "comparison.h"
 
 namespace {
 
-bool IsSignedInteger(uint8_t type)
-{
-    return type == BRI_SQL_TINYINT || type == BRI_SQL_SMALLINT || type == BRI_SQL_INT || type == BRI_SQL_BIGINT;
-}
-
-/* The integer in the leading bytes of value: 8, 4, 2 or 1 of them (the
- * largest that fits both length and limit), sign- or zero-extended. */
-int64_t WidenInteger(const void* value, int32_t length, int32_t limit, bool is_signed)
-{
-    int32_t width = length < limit ? length : limit;
-    if (width >= 8) {
-        int64_t number;
-        memcpy(&number, value, 8);
-        return number;
-    }
-    if (width >= 4) {
-        uint32_t number;
-        memcpy(&number, value, 4);
-        return is_signed ? static_cast<int64_t>(static_cast<int32_t>(number)) : static_cast<int64_t>(number);
-    }
-    if (width >= 2) {
-        uint16_t number;
-        memcpy(&number, value, 2);
-        return is_signed ? static_cast<int64_t>(static_cast<int16_t>(number)) : static_cast<int64_t>(number);
-    }
-    if (width >= 1) {
-        uint8_t number = *static_cast<const uint8_t*>(value);
-        return is_signed ? static_cast<int64_t>(static_cast<int8_t>(number)) : static_cast<int64_t>(number);
-    }
-    return 0;
-}
+using velmora::ColumnType;
+using velmora::ValueKind;
 
 /* Which parts a DATE, TIME or DATETIME value of this length holds. */
 bool SplitDateTimeValue(const void* value, int32_t length, uint8_t type, BriDate* date, BriTime* time,
@@ -73,9 +45,9 @@ bool SplitDateTimeValue(const void* value, int32_t length, uint8_t type, BriDate
     } else {
         return false;
     }
-    if (type == BRI_SQL_DATE)
+    if (ColumnType(type).kind == ValueKind::Date)
         *has_time = false;
-    if (type == BRI_SQL_TIME)
+    if (ColumnType(type).kind == ValueKind::Time)
         *has_date = false;
     return *has_date || *has_time;
 }
@@ -87,32 +59,24 @@ bool ValueText(const void* value, int32_t length, uint8_t type, std::string& out
     char number[64];
     if (length < 0)
         length = 0;
-    switch (type) {
-    case BRI_SQL_TINYINT:
-    case BRI_SQL_SMALLINT:
-    case BRI_SQL_INT:
-        snprintf(number, sizeof number, "%d", static_cast<int32_t>(ColumnValueToInt64(value, length, type)));
+    const velmora::ColumnTypeInfo& info = ColumnType(type);
+    switch (info.kind) {
+    case ValueKind::Integer: {
+        int64_t integer = ColumnValueToInt64(value, length, type);
+        if (info.fullWidth == 8 && info.isSigned)
+            snprintf(number, sizeof number, "%" PRId64, integer);
+        else if (info.fullWidth == 8)
+            snprintf(number, sizeof number, "%" PRIu64, static_cast<uint64_t>(integer));
+        else if (info.isSigned)
+            snprintf(number, sizeof number, "%d", static_cast<int32_t>(integer));
+        else
+            snprintf(number, sizeof number, "%u", static_cast<uint32_t>(integer));
         out = number;
         return true;
-    case BRI_SQL_UNSIGNED_TINYINT:
-    case BRI_SQL_UNSIGNED_SMALLINT:
-    case BRI_SQL_UNSIGNED_INT:
-        snprintf(number, sizeof number, "%u", static_cast<uint32_t>(ColumnValueToInt64(value, length, type)));
-        out = number;
-        return true;
-    case BRI_SQL_BIGINT:
-        snprintf(number, sizeof number, "%" PRId64, ColumnValueToInt64(value, length, type));
-        out = number;
-        return true;
-    case BRI_SQL_UNSIGNED_LONG_INT:
-        snprintf(number, sizeof number, "%" PRIu64, static_cast<uint64_t>(ColumnValueToInt64(value, length, type)));
-        out = number;
-        return true;
-    case BRI_SQL_FLOAT:
-    case BRI_SQL_REAL:
-    case BRI_SQL_DOUBLE: {
+    }
+    case ValueKind::Floating: {
         double real = 0;
-        if (type == BRI_SQL_DOUBLE && length >= 8) {
+        if (info.fullWidth == 8 && length >= 8) {
             memcpy(&real, value, 8);
         } else if (length >= 4) {
             float single;
@@ -128,20 +92,16 @@ bool ValueText(const void* value, int32_t length, uint8_t type, std::string& out
         out.resize(static_cast<size_t>(size));
         return true;
     }
-    case BRI_SQL_CHAR:
-    case BRI_SQL_VARCHAR:
-    case BRI_SQL_TEXT:
+    case ValueKind::Character:
         out.assign(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
         return true;
-    case BRI_SQL_DECIMAL:
-    case BRI_SQL_NUMERIC:
-    case BRI_SQL_BLOB:
-    case BRI_SQL_CLOB:
+    case ValueKind::Decimal:
+    case ValueKind::Binary:
         out.assign(static_cast<const char*>(value), static_cast<size_t>(length));
         return true;
-    case BRI_SQL_DATE:
-    case BRI_SQL_TIME:
-    case BRI_SQL_DATETIME: {
+    case ValueKind::Date:
+    case ValueKind::Time:
+    case ValueKind::DateTime: {
         BriDate date{};
         BriTime time{};
         bool has_date, has_time;
@@ -158,12 +118,14 @@ bool ValueText(const void* value, int32_t length, uint8_t type, std::string& out
         out = text;
         return true;
     }
-    case BRI_SQL_BOOLEAN:
+    case ValueKind::Boolean:
         out = length >= 1 && *static_cast<const unsigned char*>(value) == 1 ? "'t'" : "'f'";
         return true;
-    default:
+    case ValueKind::Unknown:
+    case ValueKind::Unsupported:
         return false;
     }
+    return false;
 }
 
 /* The text bytes of a value for comparison: up to its terminator or its
@@ -182,15 +144,15 @@ std::string_view TextOf(const void* value, int32_t length, bool strip_quotes)
 
 extern "C" int64_t ColumnValueToInt64(const void* value, int32_t length, uint8_t type)
 {
-    if (!value || type < BRI_SQL_TINYINT || type > BRI_SQL_UNSIGNED_LONG_INT)
+    const velmora::ColumnTypeInfo& info = ColumnType(type);
+    if (!value || info.kind != ValueKind::Integer)
         return 0;
-    int32_t limit = type >= BRI_SQL_BIGINT ? 8 : 4;
-    return WidenInteger(value, length, limit, IsSignedInteger(type));
+    return velmora::WidenInteger(value, length, info.fullWidth, info.isSigned);
 }
 
 extern "C" BriDateTime* BriDateTimeValueToRecord(const void* value, int32_t length, uint8_t type)
 {
-    if (type < BRI_SQL_DATE || type > BRI_SQL_DATETIME)
+    if (!velmora::IsDateOrTime(ColumnType(type).kind))
         return nullptr;
     BriDate date{};
     BriTime time{};
@@ -268,27 +230,23 @@ extern "C" int CompareColumnValue(const void* stored, int32_t storedLength, cons
 {
     if (op < BRI_OP_LESS || op > BRI_OP_NOT_EQUAL)
         return 0;
-    switch (type) {
-    case BRI_SQL_TINYINT:
-    case BRI_SQL_SMALLINT:
-    case BRI_SQL_INT:
+    switch (ColumnType(type).ordering) {
+    case velmora::Ordering::Signed32:
         if (!stored || !criteria)
             return 0;
         return velmora::ComparisonHolds(static_cast<int32_t>(ColumnValueToInt64(stored, storedLength, type)),
-                     static_cast<int32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
-    case BRI_SQL_UNSIGNED_TINYINT:
-    case BRI_SQL_UNSIGNED_SMALLINT:
-    case BRI_SQL_UNSIGNED_INT:
+                                        static_cast<int32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
+    case velmora::Ordering::Unsigned32:
         if (!stored || !criteria)
             return 0;
         return velmora::ComparisonHolds(static_cast<uint32_t>(ColumnValueToInt64(stored, storedLength, type)),
-                     static_cast<uint32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
-    case BRI_SQL_BIGINT:
+                                        static_cast<uint32_t>(ColumnValueToInt64(criteria, criteriaLength, type)), op);
+    case velmora::Ordering::Signed64:
         if (!stored || !criteria)
             return 0;
-        return velmora::ComparisonHolds(ColumnValueToInt64(stored, storedLength, type), ColumnValueToInt64(criteria, criteriaLength, type),
-                     op);
-    case BRI_SQL_FLOAT: {
+        return velmora::ComparisonHolds(ColumnValueToInt64(stored, storedLength, type),
+                                        ColumnValueToInt64(criteria, criteriaLength, type), op);
+    case velmora::Ordering::Float: {
         if (!stored || !criteria || storedLength < 4 || criteriaLength < 4)
             return 0;
         float left, right;
@@ -296,9 +254,7 @@ extern "C" int CompareColumnValue(const void* stored, int32_t storedLength, cons
         memcpy(&right, criteria, 4);
         return velmora::ComparisonHolds(left, right, op);
     }
-    case BRI_SQL_CHAR:
-    case BRI_SQL_VARCHAR:
-    case BRI_SQL_TEXT: {
+    case velmora::Ordering::Text: {
         // A null side orders before any text.
         int order;
         if (!stored || !criteria)
@@ -307,9 +263,10 @@ extern "C" int CompareColumnValue(const void* stored, int32_t storedLength, cons
             order = TextOf(stored, storedLength, false).compare(TextOf(criteria, criteriaLength, true));
         return velmora::ComparisonHolds(order, 0, op);
     }
-    default:
+    case velmora::Ordering::None:
         return 0;
     }
+    return 0;
 }
 
 extern "C" int CombineTruthValues(int left, int right, uint8_t op)

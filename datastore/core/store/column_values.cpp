@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "column_type_info.h"
 #include "runtime/log.h"
 #include "velmora/base_alloc.h"
 #include "velmora/column_types.h"
@@ -15,47 +16,8 @@
 
 namespace {
 
-struct TypeName {
-    const char* name;
-    uint8_t code;
-};
-
-const TypeName kTypeNames[] = {
-    {"BRI_SQL_NOT_SUPPORTED_TYPE", BRI_SQL_NOT_SUPPORTED_TYPE},
-    {"BRI_SQL_TINYINT", BRI_SQL_TINYINT},
-    {"BRI_SQL_UNSIGNED_TINYINT", BRI_SQL_UNSIGNED_TINYINT},
-    {"BRI_SQL_SMALLINT", BRI_SQL_SMALLINT},
-    {"BRI_SQL_UNSIGNED_SMALLINT", BRI_SQL_UNSIGNED_SMALLINT},
-    {"BRI_SQL_INT", BRI_SQL_INT},
-    {"INTEGER", BRI_SQL_INT},
-    {"LONG", BRI_SQL_INT},
-    {"BRI_SQL_UNSIGNED_INT", BRI_SQL_UNSIGNED_INT},
-    {"BIGINT", BRI_SQL_BIGINT},
-    {"BRI_SQL_UNSIGNED_LONG_INT", BRI_SQL_UNSIGNED_LONG_INT},
-    {"BRI_SQL_FLOAT", BRI_SQL_FLOAT},
-    {"FLOAT", BRI_SQL_FLOAT},
-    {"BRI_SQL_DOUBLE", BRI_SQL_DOUBLE},
-    {"BRI_SQL_REAL", BRI_SQL_REAL},
-    {"BRI_SQL_DECIMAL", BRI_SQL_DECIMAL},
-    {"BRI_SQL_NUMERIC", BRI_SQL_NUMERIC},
-    {"BRI_SQL_CHAR", BRI_SQL_CHAR},
-    {"CHAR", BRI_SQL_VARCHAR},
-    {"NCHAR", BRI_SQL_VARCHAR},
-    {"BRI_SQL_DATE", BRI_SQL_DATE},
-    {"DATE", BRI_SQL_DATE},
-    {"BRI_SQL_TIME", BRI_SQL_TIME},
-    {"TIME", BRI_SQL_TIME},
-    {"BRI_SQL_DATETIME", BRI_SQL_DATETIME},
-    {"DATETIME", BRI_SQL_DATETIME},
-    {"TIMESTAMP", BRI_SQL_DATETIME},
-    {"BOOLEAN", BRI_SQL_BOOLEAN},
-    {"BRI_SQL_BLOB", BRI_SQL_BLOB},
-    {"BLOB", BRI_SQL_BLOB},
-    {"BRI_SQL_CLOB", BRI_SQL_CLOB},
-    {"CLOB", BRI_SQL_CLOB},
-    {"BRI_SQL_TEXT", BRI_SQL_TEXT},
-    {"TEXT", BRI_SQL_TEXT},
-};
+using velmora::ColumnType;
+using velmora::ValueKind;
 
 /* A zero-terminated block holding length bytes of source. */
 void* NewValue(const void* source, size_t length)
@@ -69,6 +31,48 @@ void* NewValue(const void* source, size_t length)
     return block;
 }
 
+/* An integer value holding the low-order width bytes (1, 2, 4 or 8) of
+ * number. */
+void* NewInteger(int64_t number, int32_t width)
+{
+    switch (width) {
+    case 1: {
+        auto narrow = static_cast<uint8_t>(number);
+        return NewValue(&narrow, 1);
+    }
+    case 2: {
+        auto narrow = static_cast<uint16_t>(number);
+        return NewValue(&narrow, 2);
+    }
+    case 4: {
+        auto narrow = static_cast<uint32_t>(number);
+        return NewValue(&narrow, 4);
+    }
+    default:
+        return NewValue(&number, 8);
+    }
+}
+
+/* A number value of an integer or floating type, width bytes wide: the
+ * integer parsers read 32 bits for widths up to 4 and 64 bits for 8; the
+ * floating types are a float (4) or a double (8). */
+void* NewNumber(const char* text, const velmora::ColumnTypeInfo& info, int32_t width)
+{
+    if (info.kind == ValueKind::Floating) {
+        if (width == 8) {
+            double number = ParseStrictDouble(text);
+            return NewValue(&number, 8);
+        }
+        float number = static_cast<float>(ParseStrictDouble(text));
+        return NewValue(&number, 4);
+    }
+    return NewInteger(width == 8 ? ParseStrictInt64(text) : ParseStrictInt32(text), width);
+}
+
+/* Whether text is short enough for a value length (an int32 that leaves
+ * room for the terminator). */
+bool FitsValueLength(size_t size) { return size <= INT32_MAX - 1; }
+
 /* The flat DATE, TIME or DATETIME value of a BriDateTime record whose
  * missing parts read as zero. */
 void* FlattenDateTime(const BriDateTime* record, uint8_t type, int32_t* length)
@@ -79,17 +83,15 @@ void* FlattenDateTime(const BriDateTime* record, uint8_t type, int32_t* length)
         flat.date = *record->date;
     if (record->time)
         flat.time = *record->time;
-    switch (type) {
-    case BRI_SQL_DATE:
-        *length = BRI_DATE_VALUE_LENGTH;
-        return NewValue(&flat.date, BRI_DATE_VALUE_LENGTH);
-    case BRI_SQL_TIME:
-        *length = BRI_TIME_VALUE_LENGTH;
-        return NewValue(&flat.time, BRI_TIME_VALUE_LENGTH);
-    default:
-        *length = BRI_DATETIME_VALUE_LENGTH;
-        return NewValue(&flat, BRI_DATETIME_VALUE_LENGTH);
-    }
+    // A DATE value is the date part, a TIME value the time part; a
+    // DATETIME value is both.
+    const void* part = &flat;
+    if (ColumnType(type).kind == ValueKind::Date)
+        part = &flat.date;
+    else if (ColumnType(type).kind == ValueKind::Time)
+        part = &flat.time;
+    *length = ColumnType(type).width;
+    return NewValue(part, static_cast<size_t>(*length));
 }
 
 bool HasDateOrTimeSeparator(const char* text) { return strchr(text, '-') || strchr(text, ':'); }
@@ -112,6 +114,89 @@ void* DateTimeValueFromText(const char* text, uint8_t type, int32_t* length, int
     return value;
 }
 
+/* The two converters from text share their rules but for these: the
+ * narrow one (ConvertStringToColumnValue, for defaults, criteria and
+ * database results) keeps only the type's width of a number, takes code 0,
+ * decimal and binary values as the given bytes, fails for codes above
+ * 22, and reads a boolean only from TRUE or FALSE; the full one
+ * (AllocateAndCopyColumnValue, for rows) makes the type's full width,
+ * copies decimal and binary text up to its terminator, stores nothing for
+ * code 0 and codes above 22, and reads any boolean text but "false" as
+ * true. */
+enum class Converter { Narrow, Full };
+
+/* The value of type from text into *value and *length; given is the byte
+ * count for values taken as given. 1 (a null *value when nothing is
+ * stored), 0 for text that is no value of the type, 99 when memory runs
+ * out. */
+int MakeValue(Converter converter, const char* text, int32_t given, uint8_t type, void** value, int32_t* length)
+{
+    *value = nullptr;
+    const velmora::ColumnTypeInfo& info = ColumnType(type);
+    bool narrow = converter == Converter::Narrow;
+    void* made = nullptr;
+    int32_t made_length = 0;
+    switch (info.kind) {
+    case ValueKind::Unknown:
+    case ValueKind::Unsupported:
+        if (!narrow) {
+            // A column of a type the dictionary did not know holds NULL.
+            LogTrace("AllocateAndCopyColumnValue : type %d stores no value\n", type);
+            return VELMORA_SUCCESS;
+        }
+        if (info.kind == ValueKind::Unknown)
+            return VELMORA_FAILURE;
+        [[fallthrough]];
+    case ValueKind::Decimal:
+    case ValueKind::Binary:
+        if (narrow) {
+            if (given < 0)
+                return VELMORA_FAILURE;
+            made_length = given;
+            made = NewValue(text, static_cast<size_t>(made_length));
+            break;
+        }
+        [[fallthrough]];
+    case ValueKind::Character: {
+        size_t size = strlen(text);
+        if (!FitsValueLength(size))
+            return VELMORA_FAILURE;
+        made_length = static_cast<int32_t>(size);
+        made = NewValue(text, size);
+        break;
+    }
+    case ValueKind::Integer:
+    case ValueKind::Floating:
+        made_length = narrow ? info.width : info.fullWidth;
+        made = NewNumber(text, info, made_length);
+        break;
+    case ValueKind::Date:
+    case ValueKind::Time:
+    case ValueKind::DateTime: {
+        int status;
+        made = DateTimeValueFromText(text, type, &made_length, &status);
+        if (!made)
+            return status;
+        break;
+    }
+    case ValueKind::Boolean: {
+        unsigned char flag = 1;
+        if (CompareNoCase(text, "FALSE") == 0)
+            flag = 0;
+        else if (narrow && CompareNoCase(text, "TRUE") != 0)
+            return VELMORA_FAILURE;
+        made_length = 1;
+        made = NewValue(&flag, 1);
+        break;
+    }
+    }
+    if (!made)
+        return VELMORA_ALLOC_FAILURE;
+    *value = made;
+    *length = made_length;
+    return VELMORA_SUCCESS;
+}
+
 } // namespace
 
 extern "C" uint8_t GetColumnTypeFromName(const char* name)
@@ -120,10 +205,7 @@ extern "C" uint8_t GetColumnTypeFromName(const char* name)
         LogError("Column data type not supported - Error while creating column definition.\n");
         return BRI_SQL_NOT_SUPPORTED_TYPE;
     }
-    for (const TypeName& entry : kTypeNames)
-        if (CompareNoCase(name, entry.name) == 0)
-            return entry.code;
-    return BRI_SQL_NOT_SUPPORTED_TYPE;
+    return velmora::ColumnTypeCodeOfName(name);
 }
 
 extern "C" int AllocateAndCopyColumnValue(void** value, int32_t* length, uint8_t type, const char* text)
@@ -136,166 +218,27 @@ extern "C" int AllocateAndCopyColumnValue(void** value, int32_t* length, uint8_t
         LogTrace("value parameter in AllocateAndCopyColumnValue is NULL \n");
         return VELMORA_FAILURE;
     }
-    void* made = nullptr;
-    int32_t made_length = 0;
-    switch (type) {
-    case BRI_SQL_TINYINT:
-    case BRI_SQL_UNSIGNED_TINYINT:
-    case BRI_SQL_SMALLINT:
-    case BRI_SQL_UNSIGNED_SMALLINT:
-    case BRI_SQL_INT:
-    case BRI_SQL_UNSIGNED_INT: {
-        int32_t number = ParseStrictInt32(text);
-        made_length = 4;
-        made = NewValue(&number, 4);
-        break;
-    }
-    case BRI_SQL_BIGINT:
-    case BRI_SQL_UNSIGNED_LONG_INT: {
-        int64_t number = ParseStrictInt64(text);
-        made_length = 8;
-        made = NewValue(&number, 8);
-        break;
-    }
-    case BRI_SQL_FLOAT:
-    case BRI_SQL_REAL: {
-        float number = static_cast<float>(ParseStrictDouble(text));
-        made_length = 4;
-        made = NewValue(&number, 4);
-        break;
-    }
-    case BRI_SQL_DOUBLE: {
-        double number = ParseStrictDouble(text);
-        made_length = 8;
-        made = NewValue(&number, 8);
-        break;
-    }
-    case BRI_SQL_DECIMAL:
-    case BRI_SQL_NUMERIC:
-    case BRI_SQL_CHAR:
-    case BRI_SQL_VARCHAR:
-    case BRI_SQL_BLOB:
-    case BRI_SQL_CLOB:
-    case BRI_SQL_TEXT: {
-        size_t size = strlen(text);
-        if (size > INT32_MAX - 1)
-            return VELMORA_FAILURE;
-        made_length = static_cast<int32_t>(size);
-        made = NewValue(text, size);
-        break;
-    }
-    case BRI_SQL_DATE:
-    case BRI_SQL_TIME:
-    case BRI_SQL_DATETIME: {
-        int status;
-        made = DateTimeValueFromText(text, type, &made_length, &status);
-        if (!made)
-            return status;
-        break;
-    }
-    case BRI_SQL_BOOLEAN: {
-        unsigned char flag = CompareNoCase(text, "false") == 0 ? 0 : 1;
-        made_length = 1;
-        made = NewValue(&flag, 1);
-        break;
-    }
-    default:
+    return MakeValue(Converter::Full, text, 0, type, value, length);
+}
+
+int velmora::ConvertTextToValue(const char* text, int32_t* length, uint8_t type, void** value)
+{
+    *value = nullptr;
+    if (!text || !length)
         return VELMORA_FAILURE;
-    }
-    if (!made)
-        return VELMORA_ALLOC_FAILURE;
-    *value = made;
-    *length = made_length;
-    return VELMORA_SUCCESS;
+    return MakeValue(Converter::Narrow, text, *length, type, value, length);
 }
 
 extern "C" void* ConvertStringToColumnValue(const char* text, int32_t* length, uint8_t type)
 {
-    if (!text || !length)
-        return nullptr;
-    switch (type) {
-    case BRI_SQL_NOT_SUPPORTED_TYPE:
-    case BRI_SQL_DECIMAL:
-    case BRI_SQL_NUMERIC:
-    case BRI_SQL_BLOB:
-    case BRI_SQL_CLOB:
-        if (*length < 0)
-            return nullptr;
-        return NewValue(text, static_cast<size_t>(*length));
-    case BRI_SQL_TINYINT:
-    case BRI_SQL_UNSIGNED_TINYINT: {
-        // Only the type's width is kept: the low-order byte of the parse.
-        uint8_t number = static_cast<uint8_t>(ParseStrictInt32(text));
-        *length = 1;
-        return NewValue(&number, 1);
-    }
-    case BRI_SQL_SMALLINT:
-    case BRI_SQL_UNSIGNED_SMALLINT: {
-        uint16_t number = static_cast<uint16_t>(ParseStrictInt32(text));
-        *length = 2;
-        return NewValue(&number, 2);
-    }
-    case BRI_SQL_INT:
-    case BRI_SQL_UNSIGNED_INT: {
-        int32_t number = ParseStrictInt32(text);
-        *length = 4;
-        return NewValue(&number, 4);
-    }
-    case BRI_SQL_BIGINT:
-    case BRI_SQL_UNSIGNED_LONG_INT: {
-        int64_t number = ParseStrictInt64(text);
-        *length = 8;
-        return NewValue(&number, 8);
-    }
-    case BRI_SQL_FLOAT:
-    case BRI_SQL_REAL: {
-        float number = static_cast<float>(ParseStrictDouble(text));
-        *length = 4;
-        return NewValue(&number, 4);
-    }
-    case BRI_SQL_DOUBLE: {
-        double number = ParseStrictDouble(text);
-        *length = 8;
-        return NewValue(&number, 8);
-    }
-    case BRI_SQL_CHAR:
-    case BRI_SQL_VARCHAR:
-    case BRI_SQL_TEXT: {
-        size_t size = strlen(text);
-        if (size > INT32_MAX - 1)
-            return nullptr;
-        *length = static_cast<int32_t>(size);
-        return NewValue(text, size);
-    }
-    case BRI_SQL_DATE:
-    case BRI_SQL_TIME:
-    case BRI_SQL_DATETIME: {
-        int32_t made_length = 0;
-        int status;
-        void* made = DateTimeValueFromText(text, type, &made_length, &status);
-        if (made)
-            *length = made_length;
-        return made;
-    }
-    case BRI_SQL_BOOLEAN: {
-        unsigned char flag;
-        if (CompareNoCase(text, "TRUE") == 0)
-            flag = 1;
-        else if (CompareNoCase(text, "FALSE") == 0)
-            flag = 0;
-        else
-            return nullptr;
-        *length = 1;
-        return NewValue(&flag, 1);
-    }
-    default:
-        return nullptr;
-    }
+    void* value;
+    velmora::ConvertTextToValue(text, length, type, &value);
+    return value;
 }
 
 extern "C" void* BriDateTimeRecordToValue(const BriDateTime* record, uint8_t type, int32_t* length)
 {
-    if (!record || !length || type < BRI_SQL_DATE || type > BRI_SQL_DATETIME)
+    if (!record || !length || !velmora::IsDateOrTime(ColumnType(type).kind))
         return nullptr;
     int32_t made_length = 0;
     void* made = FlattenDateTime(record, type, &made_length);

@@ -8,7 +8,9 @@
  * Whatever stands elsewhere is reported and left out.
  *
  * A column that cannot be built drops the whole table: every later lookup
- * expects each column of a definition to be there.
+ * expects each column of a definition to be there. A column whose type or
+ * size is written wrongly is still built (type 0, size -1), so that one
+ * typo in a dictionary does not remove a table.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -127,11 +129,12 @@ int BuildColumn(const XmlTagInfo* record, const char* table, ColumnDefn** out)
         } else if (Is(child, "nullable")) {
             nullable = text && CompareNoCase(text, "true") == 0;
         } else if (Is(child, "max-size")) {
+            // A size that is no number loads as -1: one typo must not cost
+            // the whole table.
             max_size = ParseSizeInteger(text);
-            if (max_size < 0) {
-                LogError("Invalid max-size %s of column %s in table %s.\n", text ? text : "", name, table);
-                result = VELMORA_FAILURE;
-            }
+            if (max_size < 0)
+                LogError("Invalid max-size %s of column %s in table %s; its maximum size is -1.\n",
+                         text ? text : "", name, table);
         } else if (Is(child, "default-value")) {
             default_text = text;
         } else if (Is(child, "unique")) {
@@ -152,9 +155,12 @@ int BuildColumn(const XmlTagInfo* record, const char* table, ColumnDefn** out)
         }
     }
     if (result == VELMORA_SUCCESS && type == BRI_SQL_NOT_SUPPORTED_TYPE) {
-        LogError("Column data type not supported - Error while creating column definition.\n");
-        LogError("Column %s of table %s: data type %s.\n", name, table, type_name ? type_name : "missing");
-        result = VELMORA_FAILURE;
+        // The column stays, with type 0: its values are kept as given and
+        // match no condition.
+        if (type_name)
+            LogError("Column data type not supported - Error while creating column definition.\n");
+        LogError("Column %s of table %s: data type %s is not supported; the column has type 0.\n", name, table,
+                 type_name ? type_name : "missing");
     }
     if (result != VELMORA_SUCCESS) {
         FreeAllowedValues(allowed);

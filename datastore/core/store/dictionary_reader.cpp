@@ -180,19 +180,11 @@ public:
         return ReadText(record, missing_end);
     }
 
-    /* Skips the current element with everything inside it. */
+    /* Skips the current element with everything inside it: a walk over its
+     * children that reads each and keeps nothing. */
     Step SkipElement()
     {
-        if (xmlTextReaderIsEmptyElement(reader_))
-            return Step::kOk;
-        int depth = Depth();
-        for (;;) {
-            int result = Next();
-            if (result != 1)
-                return ReaderError();
-            if (IsEnd(depth))
-                return Step::kOk;
-        }
+        return Children([] { return Step::kOk; });
     }
 
     Step SkipUnknown(const char* where)
@@ -221,6 +213,32 @@ public:
             if (step != Step::kOk)
                 return step;
         }
+    }
+
+    /* A new record for the current element, appended to parent, whose
+     * child elements go to handle(record, children) in turn. */
+    template <typename Handler>
+    Step Element(ChildList& parent, bool with_attributes, Handler handle)
+    {
+        XmlTagInfo* record;
+        Step step = NewRecord(&record, with_attributes);
+        if (step != Step::kOk)
+            return step;
+        parent.Add(record);
+        ChildList children(record);
+        return Children([&]() { return handle(record, children); });
+    }
+
+    /* An element (named tag) whose children are all child_tag elements,
+     * each read by read_child; anything else is logged and skipped. */
+    template <typename Reader>
+    Step ListElement(ChildList& parent, const char* tag, const char* child_tag, Reader read_child)
+    {
+        return Element(parent, false, [&](XmlTagInfo*, ChildList& children) -> Step {
+            if (NameIs(Name(), child_tag))
+                return read_child(children);
+            return SkipUnknown(tag);
+        });
     }
 
     Step Table(XmlTagInfo** out)
@@ -262,36 +280,22 @@ public:
 
     Step Columns(ChildList& parent)
     {
-        XmlTagInfo* columns;
-        Step step = NewRecord(&columns, false);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(columns);
-        ChildList children(columns);
-        return Children([&]() -> Step {
-            if (NameIs(Name(), "column"))
-                return Column(children);
-            return SkipUnknown("columns");
-        });
+        return ListElement(parent, "columns", "column", [&](ChildList& columns) { return Column(columns); });
     }
 
     Step Column(ChildList& parent)
     {
-        XmlTagInfo* column;
-        Step step = NewRecord(&column, true);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(column);
-        ChildList children(column);
         static const char* const kTextChildren[] = {"data-type", "nullable", "max-size", "default-value",
                                                     "unique", "description"};
-        return Children([&]() -> Step {
+        return Element(parent, true, [&](XmlTagInfo* column, ChildList& children) -> Step {
             const xmlChar* tag = Name();
             for (const char* text_child : kTextChildren)
                 if (NameIs(tag, text_child))
                     return TextChild(children, "\nNo ending %s tag\n");
             if (NameIs(tag, "uniquevalue-generation"))
-                return Generation(children);
+                return ListElement(children, "uniquevalue-generation", "generator-name", [&](ChildList& names) {
+                    return TextChild(names, "\nNo ending %s tag\n");
+                });
             if (NameIs(tag, "allowed-values"))
                 return AllowedValues(children);
             const char* name = GetXmlTagAttrib(column, "name");
@@ -299,31 +303,10 @@ public:
         });
     }
 
-    Step Generation(ChildList& parent)
-    {
-        XmlTagInfo* generation;
-        Step step = NewRecord(&generation, false);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(generation);
-        ChildList children(generation);
-        return Children([&]() -> Step {
-            if (NameIs(Name(), "generator-name"))
-                return TextChild(children, "\nNo ending %s tag\n");
-            return SkipUnknown("uniquevalue-generation");
-        });
-    }
-
     Step AllowedValues(ChildList& parent)
     {
-        XmlTagInfo* allowed;
-        Step step = NewRecord(&allowed, false);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(allowed);
-        ChildList children(allowed);
         XmlTagInfo* values = nullptr; // all value texts collapse into this one
-        return Children([&]() -> Step {
+        return Element(parent, false, [&](XmlTagInfo*, ChildList& children) -> Step {
             const xmlChar* tag = Name();
             if (NameIs(tag, "value")) {
                 if (!values) {
@@ -344,43 +327,19 @@ public:
 
     Step PrimaryKey(ChildList& parent)
     {
-        XmlTagInfo* key;
-        Step step = NewRecord(&key, false);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(key);
-        ChildList children(key);
-        return Children([&]() -> Step {
-            if (NameIs(Name(), "primary-key-column"))
-                return TextChild(children, "\nMissing primary-key-column end tag\n");
-            return SkipUnknown("primary-key");
+        return ListElement(parent, "primary-key", "primary-key-column", [&](ChildList& keys) {
+            return TextChild(keys, "\nMissing primary-key-column end tag\n");
         });
     }
 
     Step ForeignKeys(ChildList& parent)
     {
-        XmlTagInfo* keys;
-        Step step = NewRecord(&keys, false);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(keys);
-        ChildList children(keys);
-        return Children([&]() -> Step {
-            if (NameIs(Name(), "foreign-key"))
-                return ForeignKey(children);
-            return SkipUnknown("foreign-keys");
-        });
+        return ListElement(parent, "foreign-keys", "foreign-key", [&](ChildList& keys) { return ForeignKey(keys); });
     }
 
     Step ForeignKey(ChildList& parent)
     {
-        XmlTagInfo* key;
-        Step step = NewRecord(&key, true);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(key);
-        ChildList children(key);
-        return Children([&]() -> Step {
+        return Element(parent, true, [&](XmlTagInfo*, ChildList& children) -> Step {
             const xmlChar* tag = Name();
             if (NameIs(tag, "fk-columns"))
                 return FkColumns(children);
@@ -394,13 +353,7 @@ public:
 
     Step FkColumns(ChildList& parent)
     {
-        XmlTagInfo* columns;
-        Step step = NewRecord(&columns, false);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(columns);
-        ChildList children(columns);
-        return Children([&]() -> Step {
+        return Element(parent, false, [&](XmlTagInfo*, ChildList& children) -> Step {
             if (NameIs(Name(), "fk-column"))
                 return FkColumn(children);
             LogError("\nMissing end FK-COLUMNS\n");
@@ -410,13 +363,7 @@ public:
 
     Step FkColumn(ChildList& parent)
     {
-        XmlTagInfo* pair;
-        Step step = NewRecord(&pair, false);
-        if (step != Step::kOk)
-            return step;
-        parent.Add(pair);
-        ChildList children(pair);
-        return Children([&]() -> Step {
+        return Element(parent, false, [&](XmlTagInfo*, ChildList& children) -> Step {
             const xmlChar* tag = Name();
             if (NameIs(tag, "fk-local-column"))
                 return TextChild(children, "\n Missing endof FK-LOCAL-COLUMN tag\n");

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "column_type_info.h"
 #include "runtime/log.h"
 #include "velmora/base_alloc.h"
 #include "velmora/string_routines.h"
@@ -23,28 +24,6 @@ bool CopyOptional(const char* text, char** copy)
         return true;
     *copy = BriStrdup(text);
     return *copy != nullptr;
-}
-
-/* Whether ConvertStringToColumnValue can make a value of type from text
- * (when it cannot, its null result is not an allocation failure). */
-bool IsConvertible(const char* text, int32_t length, uint8_t type)
-{
-    switch (type) {
-    case BRI_SQL_NOT_SUPPORTED_TYPE:
-    case BRI_SQL_DECIMAL:
-    case BRI_SQL_NUMERIC:
-    case BRI_SQL_BLOB:
-    case BRI_SQL_CLOB:
-        return length >= 0;
-    case BRI_SQL_DATE:
-    case BRI_SQL_TIME:
-    case BRI_SQL_DATETIME:
-        return strchr(text, '-') || strchr(text, ':');
-    case BRI_SQL_BOOLEAN:
-        return CompareNoCase(text, "TRUE") == 0 || CompareNoCase(text, "FALSE") == 0;
-    default:
-        return type <= BRI_SQL_MAX_TYPE;
-    }
 }
 
 } // namespace
@@ -100,18 +79,16 @@ extern "C" ColumnDefn* CreateColumnDefn(const char* name, uint8_t type, const ch
     column->nullable = nullable;
     if (defaultText) {
         int32_t length = defaultLength;
-        if (!IsConvertible(defaultText, defaultLength, type)) {
+        int converted = velmora::ConvertTextToValue(defaultText, &length, type, &column->defaultValue);
+        if (converted == VELMORA_ALLOC_FAILURE) {
+            FreeColumnDefn(column);
+            return nullptr;
+        }
+        if (converted == VELMORA_SUCCESS)
+            column->defaultLength = length;
+        else
             LogError("Default value %s of column %s is not a value of type %d; the column has no default.\n",
                      defaultText, name, type);
-        } else {
-            // Convertible text gives null only for want of memory.
-            column->defaultValue = ConvertStringToColumnValue(defaultText, &length, type);
-            if (!column->defaultValue) {
-                FreeColumnDefn(column);
-                return nullptr;
-            }
-            column->defaultLength = length;
-        }
     }
     return column;
 }

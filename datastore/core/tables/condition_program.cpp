@@ -18,6 +18,7 @@
 
 #include <string_view>
 
+#include "store/column_type_info.h"
 #include "store/comparison.h"
 #include "tables_internal.h"
 #include "velmora/base_alloc.h"
@@ -35,59 +36,8 @@ namespace velmora_tables {
 
 namespace {
 
-enum class Compare : uint8_t { Never, Signed32, Unsigned32, Signed64, Float, Text };
-
-Compare CompareFor(uint8_t type)
-{
-    switch (type) {
-    case BRI_SQL_TINYINT:
-    case BRI_SQL_SMALLINT:
-    case BRI_SQL_INT:
-        return Compare::Signed32;
-    case BRI_SQL_UNSIGNED_TINYINT:
-    case BRI_SQL_UNSIGNED_SMALLINT:
-    case BRI_SQL_UNSIGNED_INT:
-        return Compare::Unsigned32;
-    case BRI_SQL_BIGINT:
-        return Compare::Signed64;
-    case BRI_SQL_FLOAT:
-        return Compare::Float;
-    case BRI_SQL_CHAR:
-    case BRI_SQL_VARCHAR:
-    case BRI_SQL_TEXT:
-        return Compare::Text;
-    default:
-        return Compare::Never;
-    }
-}
-
-
-/* The leading 1, 2, 4 or 8 bytes of a value (at most limit, never past
- * length), sign- or zero-extended. */
-inline int64_t Widen(const void* value, int32_t length, int32_t limit, bool isSigned)
-{
-    int32_t width = length < limit ? length : limit;
-    if (width >= 8) {
-        int64_t number;
-        memcpy(&number, value, 8);
-        return number;
-    }
-    if (width >= 4) {
-        uint32_t number;
-        memcpy(&number, value, 4);
-        return isSigned ? int64_t{static_cast<int32_t>(number)} : int64_t{number};
-    }
-    if (width >= 2) {
-        uint16_t number;
-        memcpy(&number, value, 2);
-        return isSigned ? int64_t{static_cast<int16_t>(number)} : int64_t{number};
-    }
-    if (width >= 1) {
-        uint8_t number = *static_cast<const uint8_t*>(value);
-        return isSigned ? int64_t{static_cast<int8_t>(number)} : int64_t{number};
-    }
-    return 0;
-}
+using velmora::Ordering;
+using velmora::WidenInteger;
 
 struct Builder {
     ConditionProgram::Step* steps;
@@ -101,7 +51,7 @@ struct Builder {
 
 struct ConditionProgram::Step {
     uint8_t op;        /* 1-6 a leaf; 7, 8 AND, OR */
-    Compare compare;   /* leaves */
+    Ordering compare;  /* leaves */
     uint8_t operands;  /* inner nodes: bit 0 left present, bit 1 right present */
     int32_t column;    /* leaves: position in the row */
     int64_t number;    /* Signed32, Unsigned32, Signed64 */
@@ -126,9 +76,9 @@ int CompileLeaf(ConditionProgram::Step* step, const CriteriaNode* node, const Ta
     // A column defined after the table was created has no value in its rows.
     if (column >= columnCount)
         column = -1;
-    step->compare = column < 0 ? Compare::Never : CompareFor(type);
+    step->compare = column < 0 ? Ordering::None : velmora::ColumnType(type).ordering;
     step->column = column;
-    if (step->compare == Compare::Never || !node->value)
+    if (step->compare == Ordering::None || !node->value)
         return VELMORA_SUCCESS;
     int32_t length = 0;
     step->converted = ConvertStringToColumnValue(node->value, &length, type);
@@ -136,15 +86,15 @@ int CompileLeaf(ConditionProgram::Step* step, const CriteriaNode* node, const Ta
     if (!step->converted)
         return VELMORA_ALLOC_FAILURE;
     switch (step->compare) {
-    case Compare::Signed32:
-    case Compare::Unsigned32:
-    case Compare::Signed64:
+    case Ordering::Signed32:
+    case Ordering::Unsigned32:
+    case Ordering::Signed64:
         step->number = ColumnValueToInt64(step->converted, length, type);
         break;
-    case Compare::Float:
+    case Ordering::Float:
         memcpy(&step->real, step->converted, sizeof step->real);
         break;
-    case Compare::Text: {
+    case Ordering::Text: {
         const char* text = static_cast<const char*>(step->converted);
         size_t size = strnlen(text, static_cast<size_t>(length));
         if (size >= 2 && (text[0] == '\'' || text[0] == '"') && text[size - 1] == text[0]) {
@@ -178,28 +128,29 @@ int AddStep(const CriteriaNode* node, void* context)
 inline bool LeafHolds(const ConditionProgram::Step& step, const RowObject* row)
 {
     // An unknown column (position -1) or a type without ordering.
-    if (step.compare == Compare::Never)
+    if (step.compare == Ordering::None)
         return false;
     const void* value = row->values[step.column];
     if (!value)
         return false;
     int32_t length = row->lengths[step.column];
     switch (step.compare) {
-    case Compare::Signed32:
-        return velmora::ComparisonHolds(static_cast<int32_t>(Widen(value, length, 4, true)), static_cast<int32_t>(step.number), step.op);
-    case Compare::Unsigned32:
-        return velmora::ComparisonHolds(static_cast<uint32_t>(Widen(value, length, 4, false)), static_cast<uint32_t>(step.number),
-                     step.op);
-    case Compare::Signed64:
-        return velmora::ComparisonHolds(Widen(value, length, 8, true), step.number, step.op);
-    case Compare::Float: {
+    case Ordering::Signed32:
+        return velmora::ComparisonHolds(static_cast<int32_t>(WidenInteger(value, length, 4, true)),
+                                        static_cast<int32_t>(step.number), step.op);
+    case Ordering::Unsigned32:
+        return velmora::ComparisonHolds(static_cast<uint32_t>(WidenInteger(value, length, 4, false)),
+                                        static_cast<uint32_t>(step.number), step.op);
+    case Ordering::Signed64:
+        return velmora::ComparisonHolds(WidenInteger(value, length, 8, true), step.number, step.op);
+    case Ordering::Float: {
         if (length < 4)
             return false;
         float real;
         memcpy(&real, value, sizeof real);
         return velmora::ComparisonHolds(real, step.real, step.op);
     }
-    case Compare::Text: {
+    case Ordering::Text: {
         const char* text = static_cast<const char*>(value);
         std::string_view stored(text, strnlen(text, length < 0 ? 0 : static_cast<size_t>(length)));
         return velmora::ComparisonHolds(stored.compare(std::string_view(step.text, step.textLength)), 0, step.op);

@@ -5,13 +5,13 @@
  * line by line at debug level; the ToString... forms hand the same text
  * to the caller.
  */
-#include <inttypes.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <new>
 #include <string>
 
+#include "store/column_type_info.h"
 #include "runtime/log.h"
 #include "tables_internal.h"
 #include "velmora/base_alloc.h"
@@ -28,31 +28,24 @@ void AppendValue(std::string& out, const void* value, int32_t length, uint8_t ty
         return;
     }
     char number[32];
-    switch (type) {
-    case BRI_SQL_TINYINT:
-    case BRI_SQL_UNSIGNED_TINYINT:
-    case BRI_SQL_SMALLINT:
-    case BRI_SQL_INT:
-    case BRI_SQL_UNSIGNED_INT:
+    const velmora::ColumnTypeInfo& info = velmora::ColumnType(type);
+    switch (info.listing) {
+    case velmora::Listing::Int32:
         snprintf(number, sizeof number, "%d", static_cast<int32_t>(ColumnValueToInt64(value, length, type)));
         out += number;
         return;
-    case BRI_SQL_BIGINT:
-        snprintf(number, sizeof number, "%" PRId64, ColumnValueToInt64(value, length, type));
-        out += number;
-        return;
-    case BRI_SQL_BOOLEAN:
+    case velmora::Listing::FlagByte:
         snprintf(number, sizeof number, "%d", length >= 1 ? *static_cast<const unsigned char*>(value) : 0);
         out += number;
         return;
-    default: {
-        // Floats, text, dates and the rest read as their text forms.
+    case velmora::Listing::TextForm: {
         char* text = ColumnValueToString(value, length, type);
         if (!text) {
-            // Unknown types and date values too short for their record
-            // have no text; for the others only memory is missing.
-            if (type == BRI_SQL_NOT_SUPPORTED_TYPE || type > BRI_SQL_MAX_TYPE ||
-                (type >= BRI_SQL_DATE && type <= BRI_SQL_DATETIME))
+            // Types without a text form and date values too short for
+            // their record have no text; for the others only memory is
+            // missing.
+            if (info.kind == velmora::ValueKind::Unknown || info.kind == velmora::ValueKind::Unsupported ||
+                velmora::IsDateOrTime(info.kind))
                 return;
             throw std::bad_alloc();
         }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "store/column_type_info.h"
 #include "runtime/log.h"
 #include "tables_internal.h"
 #include "velmora/base_alloc.h"
@@ -19,7 +20,7 @@ namespace {
  * read past its length. */
 int32_t SortKey(const void* value, int32_t length, uint8_t type)
 {
-    if (type >= BRI_SQL_TINYINT && type <= BRI_SQL_UNSIGNED_LONG_INT)
+    if (velmora::ColumnType(type).kind == velmora::ValueKind::Integer)
         return static_cast<int32_t>(ColumnValueToInt64(value, length, type));
     unsigned char bytes[4] = {0, 0, 0, 0};
     if (length > 0)
@@ -128,17 +129,7 @@ extern "C" int AddRowToResultData(RowObject* row, ResultData* result)
     if (!ref)
         return VELMORA_ALLOC_FAILURE;
     ref->row = row;
-    ref->next = nullptr;
-    ResultRowRef* last = result->lastRow;
-    if (!last && result->firstRow) {
-        for (last = result->firstRow; last->next; last = last->next) {
-        }
-    }
-    if (last)
-        last->next = ref;
-    else
-        result->firstRow = ref;
-    result->lastRow = ref;
+    AppendToList(result->firstRow, result->lastRow, ref);
     result->rowCount++;
     return VELMORA_SUCCESS;
 }

@@ -48,18 +48,7 @@ int FillMissingValues(const TableData* table, RowObject* row)
 
 void Append(TableData* table, RowObject* row)
 {
-    row->next = nullptr;
-    RowObject* last = table->lastRow;
-    if (!last && table->firstRow) {
-        // Someone linked rows without us: find the end once.
-        for (last = table->firstRow; last->next; last = last->next) {
-        }
-    }
-    if (last)
-        last->next = row;
-    else
-        table->firstRow = row;
-    table->lastRow = row;
+    AppendToList(table->firstRow, table->lastRow, row);
 }
 
 bool IsPrimaryKeyColumn(const TableDefn* definition, const char* column)

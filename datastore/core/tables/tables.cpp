@@ -146,6 +146,20 @@ int Register(TableData* table)
     return VELMORA_SUCCESS;
 }
 
+/* Registers a new table, or frees it when it cannot be registered; a name
+ * that is taken is logged under the routine's name. */
+int RegisterOrDiscard(TableData* table, const char* routine)
+{
+    int result = Register(table);
+    if (result != VELMORA_SUCCESS) {
+        if (result == VELMORA_FAILURE)
+            LogError("%s : table %s exists already\n", routine, table->name);
+        free(table->name);
+        free(table);
+    }
+    return result;
+}
+
 TableData* NewTableData(const char* name, uint8_t kind)
 {
     auto* table = static_cast<TableData*>(BriCalloc(1, sizeof(TableData)));
@@ -281,14 +295,7 @@ extern "C" int CreateTable(const char* name)
         return VELMORA_ALLOC_FAILURE;
     table->tableDefn = definition;
     table->columnCount = definition->columns ? definition->columns->count : 0;
-    int result = Register(table);
-    if (result != VELMORA_SUCCESS) {
-        if (result == VELMORA_FAILURE)
-            LogError("CreateTable : table %s exists already\n", name);
-        free(table->name);
-        free(table);
-    }
-    return result;
+    return RegisterOrDiscard(table, "CreateTable");
 }
 
 extern "C" int CreateCustomViewData(const char* name, CustomViewDefn* view)
@@ -301,14 +308,7 @@ extern "C" int CreateCustomViewData(const char* name, CustomViewDefn* view)
         return VELMORA_ALLOC_FAILURE;
     table->viewDefn = view;
     table->columnCount = view->columns ? view->columns->count : 0;
-    int result = Register(table);
-    if (result != VELMORA_SUCCESS) {
-        if (result == VELMORA_FAILURE)
-            LogError("CreateCustomViewData : table %s exists already\n", name);
-        free(table->name);
-        free(table);
-    }
-    return result;
+    return RegisterOrDiscard(table, "CreateCustomViewData");
 }
 
 extern "C" TableData* GetTableDataByName(const char* name)

@@ -70,6 +70,24 @@ private:
     uint8_t* stack_ = nullptr;
 };
 
+/* Appends node to a singly linked list held as first and last (rows of a
+ * table, references of a result). When last was not kept, because code
+ * outside linked nodes into first by hand, the end is found once. */
+template <typename Node>
+void AppendToList(Node*& first, Node*& last, Node* node)
+{
+    node->next = nullptr;
+    if (!last && first) {
+        for (last = first; last->next; last = last->next) {
+        }
+    }
+    if (last)
+        last->next = node;
+    else
+        first = node;
+    last = node;
+}
+
 /* Parses condition text (a line end is appended) while the caller holds
  * gv_criteriaLock. Null when it does not parse or memory runs out. */
 CriteriaNode* ParseConditionText(const char* condition);

@@ -136,6 +136,23 @@ typedef struct BriDateTimeValue {
  * column definition.\n". */
 uint8_t GetColumnTypeFromName(const char* name);
 
+/* The name a type code is written with in a data dictionary: the first of
+ * the names above for the code ("BRI_SQL_INT", "BIGINT", "CHAR" for 15,
+ * "BOOLEAN", ...), so that GetColumnTypeFromName gives the code back. Null
+ * for codes above 22. The string is static. */
+const char* GetColumnTypeName(uint8_t type);
+
+/* The byte length of a value of the type made from text by
+ * ConvertStringToColumnValue: 1, 2, 4 or 8 for the integers (1-8), 4 or 8
+ * for the floating types (9-11), 4 DATE, 3 TIME, 11 DATETIME, 1 BOOLEAN;
+ * 0 where the length is the value's own (code 0, decimal, character and
+ * binary types) and for codes above 22. */
+int32_t GetColumnTypeWidth(uint8_t type);
+
+/* 1 when statements write a value of the type between quotes (14-18, 20
+ * and 22), else 0. */
+int IsColumnTypeQuotedInSql(uint8_t type);
+
 /* --- Strict number parsers --------------------------------------------- */
 
 /* An optional '+' or '-', then decimal digits, nothing else: any other
@@ -165,11 +182,12 @@ int32_t ParseSizeInteger(const char* text);
  * text (length strlen); 16, 17, 18 a date, time or date-time value (from
  * text of the forms "%d-%d-%d", "%d:%d:%d" or both); 19 one byte, 1 unless
  * the text equals "false" case-insensitively.
+ * Code 0 and codes above 22 store nothing (*value null, *length 0) and
+ * succeed: a column whose type the dictionary did not know keeps NULL.
  * 1 on success; 99 when the buffer cannot be allocated; 0 for null
  * arguments (null text logs "value parameter in AllocateAndCopyColumnValue
- * is NULL \n" at trace level), for a date or time text with neither '-'
- * nor ':', and for code 0 or codes above 22. On failure *value is null and
- * *length 0. */
+ * is NULL \n" at trace level) and for a date or time text with neither '-'
+ * nor ':'. On failure *value is null and *length 0. */
 int AllocateAndCopyColumnValue(void** value, int32_t* length, uint8_t type, const char* text);
 
 /* A new value of the given type from text; *length is read for the codes

@@ -49,9 +49,11 @@
  * A malformed table is logged and skipped; the reader carries on after the
  * table's end tag. Malformed XML ends the file with "%s : failed to
  * parse\n"; tables the reader delivered before it noticed the error (it
- * parses ahead in chunks) stay loaded. A table one of whose
- * columns cannot be built (unknown data type, bad max-size, range without
- * 'to', foreign key without columns, allocation failure) is skipped whole.
+ * parses ahead in chunks) stay loaded. A column of an unknown data type
+ * loads with type code 0, one whose max-size is no number with maximum size
+ * -1 (both logged). A table one of whose columns cannot be built (range
+ * without 'to', foreign key without columns, allocation failure) is skipped
+ * whole.
  *
  * Entities are not loaded from the network; documents deeper than libxml2's
  * default limits or with text nodes above 10 MB are refused as malformed.
