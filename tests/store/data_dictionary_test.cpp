@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "store_registries.h"
 #include "fault_injection.h"
 #include "log_capture.h"
 #include "velmora/base_alloc.h"
@@ -26,10 +27,8 @@ std::string Col(const std::string& name, const std::string& type, const std::str
     return "<column name=\"" + name + "\"><data-type>" + type + "</data-type>" + extra + "</column>";
 }
 
-class DictionaryTest : public ::testing::Test {
+class DictionaryTest : public StoreRegistriesTest {
 protected:
-    void SetUp() override { InitTableDefnVector(); }
-    void TearDown() override { FreeTableDefns(); }
 
     // Loads one XML file of the given content.
     void Load(const std::string& xml)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "store_registries.h"
 #include "fault_injection.h"
 #include "log_capture.h"
 #include "velmora/base_alloc.h"
@@ -43,10 +44,8 @@ TableDefn* AddMachineTable(const char* name = "Machine")
     return table;
 }
 
-class TableDefnTest : public ::testing::Test {
+class TableDefnTest : public StoreRegistriesTest {
 protected:
-    void SetUp() override { InitTableDefnVector(); }
-    void TearDown() override { FreeTableDefns(); }
 };
 
 TEST_F(TableDefnTest, LongCharacterColumnsBecomeText)

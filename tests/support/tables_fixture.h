@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "store_registries.h"
 #include "velmora/notifications.h"
 #include "velmora/seq_state.h"
 #include "velmora/table_data.h"
@@ -90,24 +91,7 @@ inline std::vector<int32_t> Ids(ResultData* result)
     return ids;
 }
 
-// Fresh registries around every test.
-class TablesTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        InitTableDefnVector();
-        InitTableDataVector();
-        DeInitNotification();
-        ASSERT_EQ(InitSeqState(), VELMORA_SUCCESS);
-    }
-    void TearDown() override
-    {
-        DeInitNotification();
-        FreeAllTableData();
-        FreeTableDefns();
-        FreeSeqState();
-        SetSeqBatchReserver(nullptr);
-    }
-};
+// Fresh registries around every test, checked empty on both sides.
+using TablesTest = StoreRegistriesTest;
 
 } // namespace tables_fixture
