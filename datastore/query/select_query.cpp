@@ -5,15 +5,14 @@
  * no locks, and queries are built and freed on many threads at once: with a
  * shared allocator two threads growing their queries would take blocks from
  * the same free lists. Only the link into the root pool's child list is
- * shared, and that is changed under g_rootChildren.
+ * shared, and that is changed under the object lock keyed on
+ * g_rootChildrenKey (the project's lock, which the Windows build has too).
  */
 #include "velmora/select_query.h"
 
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <mutex>
 
 #include "query_pool.h"
 #include "runtime/log.h"
@@ -23,7 +22,16 @@
 
 namespace {
 
-std::mutex g_rootChildren;
+const char g_rootChildrenKey = 0;
+
+/* Holds the lock on the root pool's child list for a scope. */
+class RootChildrenLock {
+public:
+    RootChildrenLock() { LockObject(&g_rootChildrenKey); }
+    ~RootChildrenLock() { UnlockObject(&g_rootChildrenKey); }
+    RootChildrenLock(const RootChildrenLock&) = delete;
+    RootChildrenLock& operator=(const RootChildrenLock&) = delete;
+};
 
 constexpr const char* kOperatorTexts[] = {"INVALID OPERATOR", "<", ">",  "<=",   ">=",     "=",
                                           "!=",               "AND", "OR", "LIKE", "BETWEEN"};
@@ -70,7 +78,7 @@ int PoolListAppend(MemPool* pool, LCDVector* list, void* data)
     if (!pool || !list || !data) return VELMORA_FAILURE;
     auto* node = PoolNew<LCDNode>(pool);
     if (!node) {
-        LogError("AddElement: MEMORY_ALLOCATION_FAILURE\n");
+        LogError("Query list: MEMORY_ALLOCATION_FAILURE\n");
         return VELMORA_FAILURE;
     }
     node->data = data;
@@ -110,7 +118,7 @@ SelectQuery* CreateSelectQuery(void)
     MemAllocator* allocator = nullptr;
     MemPool* pool = nullptr;
     if (CreateMemAllocator(&allocator) == VELMORA_SUCCESS) {
-        std::lock_guard<std::mutex> lock(g_rootChildren);
+        RootChildrenLock lock;
         if (CreateMemPool(&pool, gv_rootPool, allocator) == VELMORA_SUCCESS)
             SetMemAllocatorOwner(allocator, pool);
         else
@@ -134,7 +142,7 @@ void FreeSelectQuery(SelectQuery* query)
 {
     if (!query) return;
     if (query->pool) {
-        std::lock_guard<std::mutex> lock(g_rootChildren);
+        RootChildrenLock lock;
         DestroyMemPool(query->pool);
     }
     free(query);
