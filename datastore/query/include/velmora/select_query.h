@@ -175,8 +175,9 @@ const char* GetQueryColumnQualifier(const QueryColumn* column);
 /* --- The query ------------------------------------------------------------ */
 
 /* A new query: the record itself is a zeroed heap block, its pool a child
- * of gv_rootPool (a pool of its own when the root pool does not exist), the
- * three lists empty, criteria, group by and sort null, limit and offset 0.
+ * of gv_rootPool (a pool of its own when the root pool does not exist) with
+ * an allocator of its own, so that queries on different threads share no
+ * pool state (pools take no locks). The three lists are empty, criteria, group by and sort null, limit and offset 0.
  * Null, with the error "\nMEMORY ALLOCATION FOR SELECTQUERYPTR FAILED\n",
  * when the pool or the lists cannot be made; nothing is left allocated. */
 SelectQuery* CreateSelectQuery(void);
