@@ -1,5 +1,6 @@
 /* An embedder written in C, built against the installed package: loads the
- * sample data dictionary, parses a condition and logs through the runtime.
+ * sample data dictionary, parses a condition, writes a table's create
+ * statement in the SQLite dialect and logs through the runtime.
  *
  *   consumer <data directory> <log directory>
  */
@@ -7,9 +8,7 @@
 #include <stdlib.h>
 
 #include <runtime/log.h>
-#include <velmora/criteria.h>
-#include <velmora/data_dictionary.h>
-#include <velmora/table_defn.h>
+#include <velmora/velmora.h>
 
 int main(int argc, char** argv)
 {
@@ -28,7 +27,14 @@ int main(int argc, char** argv)
     LogInfo("consumer: dictionary %d, Machine %s, condition %s\n", loaded, machine ? "found" : "missing",
             text ? text : "(none)");
     printf("dictionary %d, Machine %s, condition %s\n", loaded, machine ? "found" : "missing", text ? text : "(none)");
-    int ok = loaded == 1 && machine != NULL && text != NULL;
+    InitSqlDialects();
+    RegisterAllSqlDialects();
+    SetDSNMapValid(0, 3); /* no data-source map: the SQLite dialect */
+    char* create = GenerateCreateTableQuery("Machine");
+    printf("%s", create ? create : "no create statement\n");
+    int ok = loaded == 1 && machine != NULL && text != NULL && create != NULL;
+    free(create);
+    FreeSqlDialects();
     free(text);
     FreeCriteriaTree(condition);
     FreeTableDefns();

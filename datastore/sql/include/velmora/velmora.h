@@ -1,0 +1,35 @@
+/*
+ * Velmora's whole C API in one include: an embedder includes this file and
+ * links twagent::velmora_sql (or, with pkg-config, `velmora`).
+ *
+ * It lives with the topmost data-store library, which links every layer
+ * below it; as the database and data-object layers arrive, their headers
+ * join this list and the file moves up with them.
+ */
+#ifndef VELMORA_VELMORA_H
+#define VELMORA_VELMORA_H
+
+/* Lists, hash table, strings, pools, dates, result codes. */
+#include "velmora/base.h"
+
+/* Column types and values, table definitions, the data dictionary,
+ * in-memory tables, change notifications, identifier batches. */
+#include "velmora/column_types.h"
+#include "velmora/data_dictionary.h"
+#include "velmora/notifications.h"
+#include "velmora/seq_state.h"
+#include "velmora/table_data.h"
+#include "velmora/table_defn.h"
+
+/* Condition text and query descriptions. */
+#include "velmora/criteria.h"
+#include "velmora/select_query.h"
+
+/* SQL in four dialects, the connection files, database result sets. */
+#include "velmora/connection_files.h"
+#include "velmora/result_set.h"
+#include "velmora/sql_dialect.h"
+#include "velmora/sql_statements.h"
+#include "velmora/text_buffer.h"
+
+#endif
