@@ -133,6 +133,39 @@ TEST_P(EngineSmoke, RefusedStatementGivesTheEnginesMessage)
     EXPECT_EQ(db().LastError(), "");
 }
 
+// Values of other types come in each engine's own text form (what the
+// SQL tests compare against), NULL apart from every text.
+TEST_P(EngineSmoke, TypedValuesComeInTheEnginesTextForm)
+{
+    struct Case {
+        const char* sql;
+        Row expected;
+    };
+    const auto typed = [this]() -> Case {
+        switch (engine()) {
+        case Engine::sqlite:
+            return {"SELECT 7, 1.5, '2024-01-02', '2024-01-02 03:04:05.678', 1 = 1, NULL",
+                    {"7", "1.5", "2024-01-02", "2024-01-02 03:04:05.678", "1", std::nullopt}};
+        case Engine::postgresql:
+            return {"SELECT 7, CAST(1.5 AS NUMERIC(10,2)), DATE '2024-01-02', TIMESTAMP '2024-01-02 03:04:05.678', "
+                    "TRUE, NULL",
+                    {"7", "1.50", "2024-01-02", "2024-01-02 03:04:05.678", "t", std::nullopt}};
+        case Engine::mariadb:
+            return {"SELECT 7, CAST(1.5 AS DECIMAL(10,2)), DATE '2024-01-02', TIMESTAMP '2024-01-02 03:04:05.678', "
+                    "TRUE, NULL",
+                    {"7", "1.50", "2024-01-02", "2024-01-02 03:04:05.678", "1", std::nullopt}};
+        case Engine::firebird:
+            return {"SELECT 7, CAST(1.5 AS NUMERIC(10,2)), DATE '2024-01-02', TIMESTAMP '2024-01-02 03:04:05.678', "
+                    "TRUE, NULL FROM RDB$DATABASE",
+                    {"7", "1.50", "2024-01-02", "2024-01-02 03:04:05.6780", "TRUE", std::nullopt}};
+        }
+        return {};
+    }();
+    auto rows = db().Query(typed.sql);
+    ASSERT_TRUE(rows) << db().LastError();
+    EXPECT_EQ(*rows, Rows{typed.expected});
+}
+
 // The client command of the connection facts reaches the test's database
 // while the test holds its own connection (for Firebird this needs the
 // shared engine configuration of the facts).
