@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "engine_test.h"
 
@@ -130,6 +131,79 @@ TEST_P(EngineSmoke, RefusedStatementGivesTheEnginesMessage)
     ASSERT_TRUE(rows) << db().LastError();
     EXPECT_EQ(*rows, (Rows{{"1", std::nullopt}}));
     EXPECT_EQ(db().LastError(), "");
+}
+
+// Values of other types come in each engine's own text form (what the
+// SQL tests compare against), NULL apart from every text.
+TEST_P(EngineSmoke, TypedValuesComeInTheEnginesTextForm)
+{
+    struct Case {
+        const char* sql;
+        Row expected;
+    };
+    const auto typed = [this]() -> Case {
+        switch (engine()) {
+        case Engine::sqlite:
+            return {"SELECT 7, 1.5, '2024-01-02', '2024-01-02 03:04:05.678', 1 = 1, NULL",
+                    {"7", "1.5", "2024-01-02", "2024-01-02 03:04:05.678", "1", std::nullopt}};
+        case Engine::postgresql:
+            return {"SELECT 7, CAST(1.5 AS NUMERIC(10,2)), DATE '2024-01-02', TIMESTAMP '2024-01-02 03:04:05.678', "
+                    "TRUE, NULL",
+                    {"7", "1.50", "2024-01-02", "2024-01-02 03:04:05.678", "t", std::nullopt}};
+        case Engine::mariadb:
+            return {"SELECT 7, CAST(1.5 AS DECIMAL(10,2)), DATE '2024-01-02', TIMESTAMP '2024-01-02 03:04:05.678', "
+                    "TRUE, NULL",
+                    {"7", "1.50", "2024-01-02", "2024-01-02 03:04:05.678", "1", std::nullopt}};
+        case Engine::firebird:
+            return {"SELECT 7, CAST(1.5 AS NUMERIC(10,2)), DATE '2024-01-02', TIMESTAMP '2024-01-02 03:04:05.678', "
+                    "TRUE, NULL FROM RDB$DATABASE",
+                    {"7", "1.50", "2024-01-02", "2024-01-02 03:04:05.6780", "TRUE", std::nullopt}};
+        }
+        return {};
+    }();
+    auto rows = db().Query(typed.sql);
+    ASSERT_TRUE(rows) << db().LastError();
+    EXPECT_EQ(*rows, Rows{typed.expected});
+}
+
+// The client command of the connection facts reaches the test's database
+// while the test holds its own connection (for Firebird this needs the
+// shared engine configuration of the facts).
+TEST_P(EngineSmoke, ClientCommandSharesTheTestsDatabase)
+{
+    ASSERT_TRUE(db().Execute("CREATE TABLE shared (n INTEGER)")) << db().LastError();
+    ASSERT_TRUE(db().Execute("INSERT INTO shared VALUES (42)")) << db().LastError();
+    EngineFacts facts;
+    std::string error;
+    ASSERT_TRUE(ReadEngineFacts(engine(), &facts, &error)) << error;
+    const std::string location = DatabaseLocation(engine(), database_name(), &error);
+    std::string command = facts.Get("CLIENT");
+    ASSERT_FALSE(command.empty());
+    switch (engine()) {
+    case Engine::sqlite:
+        command += " '" + location + "' 'SELECT n FROM shared'";
+        break;
+    case Engine::postgresql:
+        command += " -At -d " + location + " -c 'SELECT n FROM shared'";
+        break;
+    case Engine::mariadb:
+        command += " -N " + location + " -e 'SELECT n FROM shared'";
+        break;
+    case Engine::firebird:
+        command = "echo 'SET LIST ON; SELECT n FROM shared;' | " + command + " '" + location + "'";
+        break;
+    }
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (size_t got = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, got);
+    EXPECT_EQ(pclose(pipe), 0) << command << "\n" << output;
+    EXPECT_NE(output.find("42"), std::string::npos) << command << "\n" << output;
+    auto rows = db().Query("SELECT n FROM shared");
+    ASSERT_TRUE(rows) << db().LastError();
+    EXPECT_EQ(*rows, (Rows{{"42"}}));
 }
 
 TW_INSTANTIATE_ENGINE_TESTS(EngineSmoke);
