@@ -155,7 +155,8 @@ int InheritForeignKey(StringHashTable* map, const TableDefn* table, const Column
         if (around.row && CompareNoCase(around.table->name, key->referenceTable) == 0) {
             int32_t index = ColumnIndex(around.table, key->referenceColumn, around.columnCount);
             const ColumnDefn* source = index < 0 ? nullptr : ColumnAtIndex(around.table, index);
-            if (source && around.row->values[index])
+            if (source && source->type != BRI_SQL_NOT_SUPPORTED_TYPE && source->type <= BRI_SQL_MAX_TYPE &&
+                around.row->values[index])
                 return ReplaceByRowValue(around.row->values[index], around.row->lengths[index], source->type, column,
                                          value, length);
         }
