@@ -9,7 +9,17 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   mingw-w64 wine wine64
   libxml2-dev unixodbc-dev libsqlite3-dev sqlite3
+  # The database engines that the tests start for themselves (scripts/engines/)
+  # and the client libraries through which the tests read results back.
+  postgresql-15 postgresql-client-15 libpq-dev
+  mariadb-server mariadb-client libmariadb-dev
+  firebird3.0-server firebird3.0-utils firebird-dev
 )
+# Packages whose installation would start a system-wide server. The tests
+# run their own servers on private sockets and free ports; a system server
+# would only hold memory and the well-known ports, so none is left running.
+server_packages=(postgresql-15 mariadb-server firebird3.0-server)
+server_services=(postgresql mariadb firebird3.0)
 
 # wine32 runs the i686 build as it ships; it needs a kernel that executes
 # 32-bit code. Where that is switched off, the x86_64 build stands in.
@@ -29,7 +39,29 @@ if [ ${#missing[@]} -gt 0 ]; then
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
     dpkg --add-architecture i386
   fi
-  export DEBIAN_FRONTEND=noninteractive
+  # Non-interactive: firebird3.0-server's question for a SYSDBA password
+  # stays unasked (the package then makes one up; the tests use the engine
+  # embedded, without that server).
+  export DEBIAN_FRONTEND=noninteractive DEBCONF_NONINTERACTIVE_SEEN=true
+  # While installing, a policy-rc.d that refuses every start keeps the
+  # server packages from starting their services; a machine's own policy
+  # file is left as it is.
+  policy=/usr/sbin/policy-rc.d
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\n# install-deps.sh: no service starts while it installs\nexit 101\n' >"$policy"
+    chmod +x "$policy"
+    trap 'rm -f "$policy"' EXIT
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Where systemd runs, the freshly installed servers would start at the
+  # next boot: keep them off (only those installed now, never a server the
+  # machine had before).
+  if [ -d /run/systemd/system ]; then
+    for i in "${!server_packages[@]}"; do
+      if printf '%s\n' "${missing[@]}" | grep -qx "${server_packages[$i]}"; then
+        systemctl disable --now "${server_services[$i]}" >/dev/null 2>&1 || true
+      fi
+    done
+  fi
 fi

@@ -12,6 +12,20 @@ jobs=$(nproc)
 
 scripts/install-deps.sh
 
+# The database servers of the engine tests start and stop as CTest fixtures
+# (scripts/engines/), each build folder its own. Should a ctest run be cut
+# short, nothing is left running.
+stop_engines() {
+  local build script
+  for build in build/asan build/native; do
+    [ -d "$build/engines" ] || continue
+    for script in scripts/engines/{sqlite,postgresql,mariadb,firebird}.sh; do
+      "$script" stop "$build/engines" >/dev/null 2>&1 || true
+    done
+  done
+}
+trap stop_engines EXIT
+
 configure() { # configure <dir> <cmake args...>
   local dir=$1
   shift
