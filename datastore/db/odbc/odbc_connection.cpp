@@ -125,7 +125,18 @@ extern "C" DBConnection* ODBCConnect(const ConnParamsEntry* params)
         FreeHolder(holder);
         return nullptr;
     }
-    char* text = byString ? BriStrdup(params->connectionString) : BuildODBCConnectionString(params);
+    // With a DSN the data source names its driver. ODBC lets the first of
+    // DSN and Driver win, but MariaDB's driver reads Driver={...} and then
+    // ignores the data source's server and port, so the Driver part is left
+    // out of what is sent.
+    char* text = nullptr;
+    if (byString) {
+        text = BriStrdup(params->connectionString);
+    } else {
+        text = BuildODBCConnectionString(params);
+        if (char* driverPart = text ? strstr(text, ";Driver={") : nullptr)
+            driverPart[1] = '\0';
+    }
     if (!text) {
         LogError("Error in allocating SQLHDBC\n");
         FreeHolder(holder);

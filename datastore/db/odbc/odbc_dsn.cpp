@@ -69,40 +69,51 @@ extern "C" int CreateDSN(const char* dsn, const char* description, const char* s
     }
     const char* names[] = {"DSN", "DESCRIPTION", "SERVER", "UID", "PWD", "DATABASE"};
     const char* values[] = {dsn, description, server, userId, password, database};
-    // The installer reads "key=value" pairs split at ';' (the string ends
-    // with a second 0): a value holding either could add attributes.
+    // The installer reads the attributes as "key=value" pairs, each ended
+    // by a 0 byte, the list by a second one. A value holding ';' or '=' is
+    // refused: a driver's setup would read it as more than one attribute.
     std::string attributes;
+    std::vector<std::pair<const char*, const char*>> written;
     for (size_t i = 0; i < 6; i++) {
         if (IsNullWord(values[i]))
             continue;
-        if (strpbrk(values[i], ";=")) {
+        if (strpbrk(values[i], ";=") || (i == 0 && strpbrk(values[i], "[]"))) {
             LogError("Attribute %s holds ';' or '='\n", names[i]);
             return VELMORA_FAILURE;
         }
         attributes += names[i];
         attributes += '=';
         attributes += values[i];
-        attributes += ';';
+        attributes += '\0';
+        if (i > 0)
+            written.emplace_back(names[i], values[i]);
     }
-    auto* dsnStr = static_cast<char*>(BriMalloc(attributes.size() + 2));
+    auto* dsnStr = static_cast<char*>(BriMalloc(attributes.size() + 1));
     if (!dsnStr) {
         LogError("Unable to Allocate and copy dsnStr \n");
         return VELMORA_ALLOC_FAILURE;
     }
-    memcpy(dsnStr, attributes.c_str(), attributes.size() + 1);
-    dsnStr[attributes.size() + 1] = '\0';
+    memcpy(dsnStr, attributes.data(), attributes.size());
+    dsnStr[attributes.size()] = '\0';
     BOOL created = SQLConfigDataSource(nullptr, ODBC_ADD_DSN, driver, dsnStr);
     free(dsnStr);
-    if (!created) {
-        LogError("SQLConfigDataSource returned FALSE \n");
-        DWORD code = 0;
-        char message[SQL_MAX_MESSAGE_LENGTH] = {0};
-        WORD messageLength = 0;
-        if (SQLInstallerError(1, &code, message, sizeof(message), &messageLength) == SQL_SUCCESS)
-            LogError("MSG: %s\n", message);
-        return VELMORA_FAILURE;
-    }
-    return VELMORA_SUCCESS;
+    if (created)
+        return VELMORA_SUCCESS;
+    // Drivers without a setup routine (most on unixODBC) cannot add a data
+    // source themselves: the installer's profile calls write the same
+    // entry, the driver's name and the attributes.
+    bool writtenByHand = SQLWriteDSNToIni(dsn, driver);
+    for (const auto& [name, value] : written)
+        writtenByHand = writtenByHand && SQLWritePrivateProfileString(dsn, name, value, "odbc.ini");
+    if (writtenByHand)
+        return VELMORA_SUCCESS;
+    LogError("SQLConfigDataSource returned FALSE \n");
+    DWORD code = 0;
+    char message[SQL_MAX_MESSAGE_LENGTH] = {0};
+    WORD messageLength = 0;
+    if (SQLInstallerError(1, &code, message, sizeof(message), &messageLength) == SQL_SUCCESS)
+        LogError("MSG: %s\n", message);
+    return VELMORA_FAILURE;
 }
 
 extern "C" int CreateDSNFromFile(const char* path)

@@ -4,6 +4,8 @@
  */
 #include "odbc_types.h"
 
+#include <errno.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
@@ -63,6 +65,34 @@ bool IsTrueText(const char* text)
            strcasecmp(text, "y") == 0 || strcasecmp(text, "yes") == 0;
 }
 
+bool IsNarrowInteger(uint8_t code) { return code >= BRI_SQL_TINYINT && code <= BRI_SQL_UNSIGNED_INT; }
+
+/* Whether the integer text fits the width of code (the width
+ * ConvertStringToColumnValue keeps); text that is no integer "fits" (the
+ * strict parser decides what it becomes). */
+bool FitsWidth(const char* text, uint8_t code)
+{
+    errno = 0;
+    char* end = nullptr;
+    long long number = strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE)
+        return true;
+    switch (code) {
+    case BRI_SQL_TINYINT:
+        return number >= INT8_MIN && number <= INT8_MAX;
+    case BRI_SQL_UNSIGNED_TINYINT:
+        return number >= 0 && number <= UINT8_MAX;
+    case BRI_SQL_SMALLINT:
+        return number >= INT16_MIN && number <= INT16_MAX;
+    case BRI_SQL_UNSIGNED_SMALLINT:
+        return number >= 0 && number <= UINT16_MAX;
+    case BRI_SQL_INT:
+        return number >= INT32_MIN && number <= INT32_MAX;
+    default:
+        return number >= 0 && number <= static_cast<long long>(UINT32_MAX);
+    }
+}
+
 } // namespace
 
 ReadAs ReadModeOf(SQLSMALLINT sqlType)
@@ -105,6 +135,10 @@ int ConvertDriverValue(uint8_t code, const char* bytes, int32_t length, RowValue
         if (stamp && code == BRI_SQL_TIME)
             memset(&stamp->date, 0, sizeof(stamp->date));
         out.owned = stamp;
+    } else if (IsNarrowInteger(code) && !FitsWidth(bytes, code)) {
+        // SQLite reports its 64-bit INTEGER columns as SQL_INTEGER: a value
+        // beyond the 32 bits keeps all its 64 instead of being cut.
+        out.owned = ConvertStringToColumnValue(bytes, &width, BRI_SQL_BIGINT);
     } else {
         out.owned = ConvertStringToColumnValue(bytes, &width, code);
     }
