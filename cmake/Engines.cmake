@@ -1,6 +1,7 @@
 # Database engines for the tests, as CTest fixtures.
 #
-# tw_add_engine_test(<name> SOURCES <files...> [LIBS <targets...>] [ENGINES <engines...>])
+# tw_add_engine_test(<name> SOURCES <files...> [LIBS <targets...>] [ENGINES <engines...>]
+#                    [LABELS <labels...>])
 #   One GoogleTest program whose TEST_P bodies run once per engine
 #   (tests/engines/engine_test.h). Every discovered test whose instance is
 #   named after an engine ("<suite>/<engine>" or "<suite>/<engine>_...") gets
@@ -8,6 +9,8 @@
 #   `ctest -L postgresql` runs one engine's tests with its server's start
 #   and stop. The program's other tests carry no engine label.
 #   ENGINES (default: all four) lists the engines the program uses.
+#   LABELS are added to every test of the program (e.g. odbc), beside the
+#   engine's own.
 #
 # Per engine, the fixture `engine_<engine>` is a setup test that runs
 # scripts/engines/<engine>.sh start and a cleanup test that runs its stop;
@@ -36,7 +39,7 @@ function(tw_engine_fixture engine)
 endfunction()
 
 function(tw_add_engine_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENGINES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENGINES;LABELS" ${ARGN})
   if(NOT ARG_ENGINES)
     set(ARG_ENGINES ${TW_ENGINES})
   endif()
@@ -53,6 +56,7 @@ function(tw_add_engine_test name)
     gtest_discover_tests(${name}
       TEST_FILTER "${pattern}"
       NO_PRETTY_VALUES  # the instance name is the engine's: keep it as the test's name
+      TEST_LIST ${name}_${engine}_TESTS
       DISCOVERY_TIMEOUT 60
       PROPERTIES
         LABELS ${engine}
@@ -64,5 +68,24 @@ function(tw_add_engine_test name)
   # The program's tests that belong to no engine.
   list(JOIN patterns ":" others)
   gtest_discover_tests(${name} TEST_FILTER "-${others}" NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60
+    TEST_LIST ${name}_other_TESTS
     PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 300)
+  # Extra labels: a list cannot pass through the discovery's properties
+  # intact, so a script read after the discovered tests sets each test's
+  # whole label list from the test lists the discovery leaves behind.
+  if(ARG_LABELS)
+    set(script "")
+    foreach(group ${ARG_ENGINES} other)
+      set(labels ${ARG_LABELS})
+      if(NOT group STREQUAL "other")
+        list(PREPEND labels ${group})
+      endif()
+      string(APPEND script "foreach(test IN LISTS ${name}_${group}_TESTS)\n"
+                           "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${labels}\")\n"
+                           "endforeach()\n")
+    endforeach()
+    set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${labels_file} "${script}")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
+  endif()
 endfunction()

@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   mingw-w64 wine wine64
   libxml2-dev unixodbc-dev libsqlite3-dev sqlite3
+  # The ODBC driver manager with its tools and the drivers the store's tests
+  # reach the engines through (SQLite3, psqlODBC, MariaDB Connector/ODBC).
+  unixodbc odbc-postgresql odbc-mariadb libsqliteodbc
   # The database engines that the tests start for themselves (scripts/engines/)
   # and the client libraries through which the tests read results back.
   postgresql-15 postgresql-client-15 libpq-dev

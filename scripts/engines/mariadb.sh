@@ -53,7 +53,8 @@ start() {
     --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1 ||
     die "mariadb-install-db failed: $(tail -n 5 "$dir/install.log")"
   for tries in 1 2 3 4 5; do
-    port=$(free_port)
+    # TW_ENGINE_PORT asks for a given port: a restart keeps its address.
+    port=${TW_ENGINE_PORT:-$(free_port)}
     rm -f -- "$dir/server.log"
     # Durability is traded for speed: the data is thrown away at the end.
     PATH=$PATH:/usr/sbin setsid mariadbd "${server_options[@]}" --datadir="$data" \

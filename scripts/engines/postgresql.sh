@@ -56,7 +56,8 @@ full_page_writes = off
 max_connections = 200
 CONF
   for tries in 1 2 3 4 5; do
-    port=$(free_port)
+    # TW_ENGINE_PORT asks for a given port: a restart keeps its address.
+    port=${TW_ENGINE_PORT:-$(free_port)}
     if as_owner $owner "$bin/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 \
       -o "-k '$sock' -p $port -c listen_addresses=127.0.0.1" start >/dev/null 2>&1; then
       write_env "$env_file" \

@@ -1,6 +1,6 @@
 /*
  * Velmora's whole C API in one include: an embedder includes this file and
- * links twagent::velmora_sql (or, with pkg-config, `velmora`).
+ * links twagent::velmora_db (or, with pkg-config, `velmora`).
  *
  * It lives with the topmost data-store library, which links every layer
  * below it; as the database and data-object layers arrive, their headers
@@ -32,5 +32,9 @@
 #include "velmora/sql_dialect.h"
 #include "velmora/sql_statements.h"
 #include "velmora/text_buffer.h"
+
+/* Database providers, connections and pools; the ODBC provider. */
+#include "velmora/db_provider.h"
+#include "velmora/odbc_provider.h"
 
 #endif
