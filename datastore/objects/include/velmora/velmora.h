@@ -1,10 +1,9 @@
 /*
  * Velmora's whole C API in one include: an embedder includes this file and
- * links twagent::velmora_db (or, with pkg-config, `velmora`).
+ * links twagent::velmora_objects (or, with pkg-config, `velmora`).
  *
  * It lives with the topmost data-store library, which links every layer
- * below it; as the database and data-object layers arrive, their headers
- * join this list and the file moves up with them.
+ * below it.
  */
 #ifndef VELMORA_VELMORA_H
 #define VELMORA_VELMORA_H
@@ -36,5 +35,8 @@
 /* Database providers, connections and pools; the ODBC provider. */
 #include "velmora/db_provider.h"
 #include "velmora/odbc_provider.h"
+
+/* Tables loaded from and saved to their databases; default data. */
+#include "velmora/table_persistence.h"
 
 #endif
