@@ -35,8 +35,12 @@
 /* Database providers, connections and pools; the ODBC provider. */
 #include "velmora/db_provider.h"
 #include "velmora/odbc_provider.h"
+#include "velmora/seq_gen.h"
 
 /* Tables loaded from and saved to their databases; default data. */
 #include "velmora/table_persistence.h"
+
+/* Starting and stopping the store on its data directory. */
+#include "velmora/velmora_startup.h"
 
 #endif
