@@ -47,33 +47,41 @@ void SaveBatch(std::vector<std::string>& batch)
     batch.clear();
 }
 
-/* The names of the root's element children, in document order; and, each
- * once, the names of the tables whose rows are nested below them and that
- * no child of the root names (the document's rows would be left unsaved
- * otherwise). The walk keeps its own stack: a document may be deep. */
-void CollectNames(const xmlNode* root, std::vector<const char*>& topLevel, std::vector<std::string>& nestedOnly)
+/* The tables to save, in order: the name of each of the root's element
+ * children, in document order, each followed by the tables whose rows
+ * are nested below it and that no child of the root names (those rows
+ * would be left unsaved otherwise), in the order they first appear. A
+ * nested table thus comes after the tables of its enclosing rows, which
+ * its foreign keys may name. The walk keeps its own stack: a document may
+ * be deep. */
+std::vector<std::string> TablesToSave(const xmlNode* root)
 {
-    std::vector<std::string> allTop;
+    std::vector<std::string> topLevel;
     for (const xmlNode* child = root->children; child; child = child->next)
-        if (child->type == XML_ELEMENT_NODE) {
-            topLevel.push_back(NameOf(child));
-            if (!Contains(allTop, NameOf(child)))
-                allTop.emplace_back(NameOf(child));
-        }
+        if (child->type == XML_ELEMENT_NODE && !Contains(topLevel, NameOf(child)))
+            topLevel.emplace_back(NameOf(child));
+    std::vector<std::string> order;
+    std::vector<std::string> nested;
     std::vector<const xmlNode*> stack;
-    for (const xmlNode* child = root->last; child; child = child->prev)
-        if (child->type == XML_ELEMENT_NODE)
-            stack.push_back(child);
-    while (!stack.empty()) {
-        const xmlNode* node = stack.back();
-        stack.pop_back();
-        if (node->parent != root && !Contains(allTop, NameOf(node)) && !Contains(nestedOnly, NameOf(node)) &&
-            GetTableDataByName(NameOf(node)))
-            nestedOnly.emplace_back(NameOf(node));
-        for (const xmlNode* child = node->last; child; child = child->prev)
-            if (child->type == XML_ELEMENT_NODE)
-                stack.push_back(child);
+    for (const xmlNode* child = root->children; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        order.emplace_back(NameOf(child));
+        stack.assign(1, child);
+        while (!stack.empty()) {
+            const xmlNode* node = stack.back();
+            stack.pop_back();
+            if (node != child && !Contains(topLevel, NameOf(node)) && !Contains(nested, NameOf(node)) &&
+                GetTableDataByName(NameOf(node))) {
+                nested.emplace_back(NameOf(node));
+                order.emplace_back(NameOf(node));
+            }
+            for (const xmlNode* below = node->last; below; below = below->prev)
+                if (below->type == XML_ELEMENT_NODE)
+                    stack.push_back(below);
+        }
     }
+    return order;
 }
 
 int SaveDocumentTables(const char* path)
@@ -90,21 +98,12 @@ int SaveDocumentTables(const char* path)
         LogError("Error: could not parse file : %s\n", path);
         return VELMORA_FAILURE;
     }
-    std::vector<const char*> topLevel;
-    std::vector<std::string> nestedOnly;
-    CollectNames(root, topLevel, nestedOnly);
     std::vector<std::string> batch;
-    for (const char* name : topLevel) {
-        if (Contains(batch, name))
+    std::vector<std::string> seen;
+    for (const std::string& name : TablesToSave(root)) {
+        if (Contains(seen, name.c_str()))
             continue;
-        batch.emplace_back(name);
-        if (batch.size() == DEFAULT_DATA_SAVE_BATCH)
-            SaveBatch(batch);
-    }
-    SaveBatch(batch);
-    // Tables whose rows are only nested come after their enclosing rows'
-    // tables, which their foreign keys may name.
-    for (const std::string& name : nestedOnly) {
+        seen.push_back(name);
         batch.push_back(name);
         if (batch.size() == DEFAULT_DATA_SAVE_BATCH)
             SaveBatch(batch);

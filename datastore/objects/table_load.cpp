@@ -1,11 +1,16 @@
 /*
  * Filling in-memory tables and views from their databases.
  */
+#include <stdlib.h>
+#include <string.h>
+
 #include <memory>
 #include <string>
 
 #include "runtime/log.h"
 #include "table_connection.h"
+#include "velmora/base_alloc.h"
+#include "velmora/column_types.h"
 #include "velmora/sql_statements.h"
 #include "velmora/string_routines.h"
 #include "velmora/table_data.h"
@@ -90,16 +95,60 @@ bool ColumnsMatch(const TableDefn* definition, const DBResultSet* resultSet, con
     return match;
 }
 
+/* A 64-bit column holds an 8-byte value, but a driver may hand a smaller
+ * integer for it (the SQLite driver reports an INTEGER column for BIGINT):
+ * widened in place, so every reader of the row finds the form of its
+ * column's type and none reads past the value. */
+int WidenLongIntegers(const TableDefn* definition, RowObject* row)
+{
+    int32_t index = 0;
+    for (LCDNode* node = definition->columns->head; node; node = node->next, index++) {
+        const auto* column = static_cast<const ColumnDefn*>(node->data);
+        if (column->type != BRI_SQL_BIGINT && column->type != BRI_SQL_UNSIGNED_LONG_INT)
+            continue;
+        int32_t length = row->lengths[index];
+        const auto* bytes = static_cast<const unsigned char*>(row->values[index]);
+        if (!bytes || length == 8 || (length != 1 && length != 2 && length != 4))
+            continue;
+        bool isSigned = column->type == BRI_SQL_BIGINT;
+        int64_t number = 0;
+        if (length == 1)
+            number = isSigned ? static_cast<int8_t>(bytes[0]) : bytes[0];
+        else if (length == 2)
+            number = isSigned ? static_cast<int64_t>(static_cast<int16_t>(bytes[0] | bytes[1] << 8))
+                              : static_cast<int64_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
+        else {
+            uint32_t word = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+            number = isSigned ? static_cast<int64_t>(static_cast<int32_t>(word)) : static_cast<int64_t>(word);
+        }
+        auto* wide = static_cast<unsigned char*>(BriMalloc(9));
+        if (!wide)
+            return VELMORA_ALLOC_FAILURE;
+        memcpy(wide, &number, 8);
+        wide[8] = 0;
+        free(row->values[index]);
+        row->values[index] = wide;
+        row->lengths[index] = 8;
+    }
+    return VELMORA_SUCCESS;
+}
+
 /* Converts every row of the result with the dialect and appends it to the
  * table or view. */
 int AddResultRows(DBResultSet* resultSet, const char* dialect, const char* sourceTable, const char* target)
 {
+    const TableDefn* definition = GetTableDefnByName(sourceTable);
     ResetDBResultCursor(resultSet);
     while (NextDBResultRow(resultSet) == VELMORA_SUCCESS) {
         RowObject* row = ConvertResultSetToRows(resultSet, dialect, sourceTable);
         if (!row) {
             LogError("Cannot convert a row of %s\n", sourceTable);
             return VELMORA_FAILURE;
+        }
+        if (definition && WidenLongIntegers(definition, row) != VELMORA_SUCCESS) {
+            FreeRowObject(row, resultSet->columnCount);
+            return VELMORA_ALLOC_FAILURE;
         }
         int added = AddNewRow(target, row);
         if (added != VELMORA_SUCCESS) {

@@ -133,12 +133,14 @@ int SaveTablesFromList(void);
 int SaveDefaultData(void);
 
 /* Loads the rows of the XML file at path into the in-memory tables and
- * saves the tables its root's element children name, in batches of
- * DEFAULT_DATA_SAVE_BATCH distinct names (case-insensitive), in document
- * order; then the tables whose rows appear only nested below other rows,
- * so none of the document's rows is left unsaved. 0 when the rows cannot
- * be loaded ("Cannot create DO from %s.\n") or the file does not parse
- * ("Error: could not parse file : %s\n"); 1 otherwise. */
+ * saves the tables its root's element children name, in document order,
+ * each name once (case-insensitive), in batches of DEFAULT_DATA_SAVE_BATCH.
+ * Each child's name is followed by the tables whose rows are nested below
+ * it and that no child of the root names, so none of the document's rows
+ * is left unsaved and a nested table comes after the tables of its
+ * enclosing rows. 0 when the rows cannot be loaded ("Cannot create DO from
+ * %s.\n") or the file does not parse ("Error: could not parse file :
+ * %s\n"); 1 otherwise. */
 int SaveDataInXML(const char* path);
 
 #ifdef __cplusplus
