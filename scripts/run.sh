@@ -4,7 +4,10 @@
 # emulated Windows 7 machine of examples/machines, with a stand-in wusa.exe
 # that records its arguments and asks for a restart (3010). Prints the
 # installer's arguments, the tool's exit code and its log. Then runs
-# examples/inventory, a small program that embeds the data store.
+# examples/inventory, a small program that embeds the data store, and
+# examples/store, which starts the store on a copy of examples/data (an
+# SQLite database through the SQLite ODBC driver), changes and saves rows,
+# and starts it again to show them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -47,3 +50,10 @@ cmake --build build/native -j "$(nproc)" --target inventory
 echo
 echo "== inventory examples/data (a program that embeds the data store)"
 "$root/build/native/examples/inventory/inventory" "$root/examples/data" "$work/inventory-logs"
+
+# The data store on its data directory: start-up on a new database, rows
+# added, changed, deleted and saved, shut-down, start-up again.
+cmake --build build/native -j "$(nproc)" --target store
+echo
+echo "== store examples/data (start-up, save, shut-down, start-up again)"
+"$root/build/native/examples/store/store" "$root/examples/data"
