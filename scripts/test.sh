@@ -35,11 +35,16 @@ configure() { # configure <dir> <cmake args...>
 echo "== Windows cross build (i686)"
 configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake"
 cmake --build build/win32 -j "$jobs"
-if scripts/can-run-32bit.sh; then
+# The shipped i686 build runs under wine32 wherever the kernel runs 32-bit
+# code (and install-deps could add wine32:i386); elsewhere the x86_64 build
+# stands in under wine64.
+if scripts/can-run-32bit.sh && [ -x /usr/lib/wine/wine ]; then
   windows_build=$root/build/win32
   wine_command=wine
+  echo "== Windows programs under wine: the shipped i686 build, with wine32"
 else
-  echo "== Windows cross build (x86_64): this kernel runs no 32-bit code, wine64 runs the Win32 half"
+  echo "== Windows cross build (x86_64): this kernel runs no 32-bit code (or wine32 is missing)"
+  echo "== Windows programs under wine: the x86_64 build, with wine64 (the shipped i686 build is not run)"
   configure build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake"
   cmake --build build/win64 -j "$jobs"
   windows_build=$root/build/win64

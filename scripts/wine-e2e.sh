@@ -11,7 +11,22 @@ set -u
 build=${1:?windows build directory}
 wine=${2:?wine command}
 
+# Which build this is, from the PE header's machine field: 0x14c i386,
+# 0x8664 x86_64. Said up front, so the test output shows what ran.
+exe=$build/tool/esu-prereq-check.exe
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" 2>/dev/null | tr -d ' ')
+case $(od -An -tu2 -j$((${pe_offset:-0} + 4)) -N2 "$exe" 2>/dev/null | tr -d ' ') in
+332) arch=i686 ;;
+34404) arch=x86_64 ;;
+*) arch=unknown ;;
+esac
+echo "wine: the $arch build ($build) under $wine"
+
 prefix=$(mktemp -d /tmp/tw-wine.XXXXXX)
+# Headless and non-interactive on any machine: no display (wine then shows
+# no dialog while it creates the prefix), and no offer to install Mono or
+# Gecko (the programs need neither).
+unset DISPLAY WAYLAND_DISPLAY
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() { WINEPREFIX=$prefix wineserver -k 2>/dev/null; [ -n "${TW_KEEP_PREFIX:-}" ] || rm -rf "$prefix"; }
 trap cleanup EXIT
@@ -162,5 +177,5 @@ check "no agent key: win7 still installs" test "$(run_tool 3010 "$options")" = 0
 check "no agent key: installer ran" test -s "$tool_dir/wusa-args.txt"
 check "no agent key: nothing logged" test "$(log_lines)" -eq "$lines_before"
 
-echo "wine: $passed passed, $failed failed"
+echo "wine ($arch build): $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -370,9 +370,9 @@ bool WriteGroupBy(SqlWriter& out, const DialectStyle& style, const GroupByClause
             if (Present(column->columnAlias)) {
                 out.Add(column->columnAlias);
             } else {
-                if (Present(column->tableName))
-                    out.Add(column->tableName).Add(".");
-                out.Add(column->columnName);
+                // Qualified as in the select list: a table that has an
+                // alias in the query is known only by it.
+                WriteQualifiedColumn(out, *column);
             }
             out.Add(node->next ? "," : "\n");
         }
@@ -394,7 +394,9 @@ bool WriteSort(SqlWriter& out, const SortClause& sort)
             return false;
         }
         WriteQualifiedColumn(out, *column);
-        out.Add(node->next ? "," : " ");
+        // The clause's one direction holds for every column; SQL gives a
+        // column without its own direction the ascending order.
+        out.Add(node->next ? (sort.ascending ? " asc," : " desc,") : " ");
     }
     out.Add(sort.ascending ? " asc " : " desc ");
     return true;

@@ -12,9 +12,14 @@
  */
 #include "reg_file.h"
 
+#include <atomic>
+#include <errno.h>
+#include <mutex>
 #include <set>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <vector>
 
 namespace platreg {
@@ -251,21 +256,23 @@ class Parser {
 public:
     Parser(const std::string& path, KeySnapshot* out) : target_(path), out_(out) {}
 
-    void Run(const std::string& text)
+    /* False when the text is no registry export. */
+    bool Run(const std::string& text)
     {
         std::vector<std::string> lines = SplitLines(text);
         size_t i = 0;
         while (i < lines.size() && lines[i].empty())
             ++i;
         if (i == lines.size())
-            return;
+            return false;
         if (lines[i] == kHeader5)
             unicode_ = true;
         else if (lines[i] != kHeader4)
-            return; /* not a registry export */
+            return false;
         for (++i; i < lines.size(); ++i)
             Line(lines, &i);
         out_->exists = explicitTarget_ || !below_.empty();
+        return true;
     }
 
 private:
@@ -438,31 +445,70 @@ std::string RegistryFilePath()
 
 bool ReadRegistryFile(std::string* bytes)
 {
-    FILE* file = fopen(RegistryFilePath().c_str(), "rb");
-    if (!file)
+    std::string path = RegistryFilePath();
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) {
+        int error = errno;
+        const char* named = getenv("TW_REGISTRY_FILE");
+        if (error != ENOENT || (named && *named))
+            NoteFileProblem("registry file %s cannot be read (%s); the machine has no registry keys", path.c_str(),
+                            strerror(error));
         return false;
+    }
     bytes->clear();
     char buffer[8192];
     size_t got;
     bool ok = true;
     while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
         if (bytes->size() + got > static_cast<size_t>(kMaxFileBytes)) {
+            NoteFileProblem("registry file %s is larger than %ld bytes and is not read; the machine has no "
+                            "registry keys",
+                            path.c_str(), kMaxFileBytes);
             ok = false;
             break;
         }
         bytes->append(buffer, got);
     }
-    if (ferror(file))
+    if (ok && ferror(file)) {
+        NoteFileProblem("registry file %s cannot be read (%s); the machine has no registry keys", path.c_str(),
+                        strerror(errno));
         ok = false;
+    }
     fclose(file);
     return ok;
 }
 
-void ParseRegistryText(const std::string& bytes, const std::string& path, KeySnapshot* out)
+bool ParseRegistryText(const std::string& bytes, const std::string& path, KeySnapshot* out)
 {
     *out = KeySnapshot();
     Parser parser(path, out);
-    parser.Run(DecodeFile(bytes));
+    if (parser.Run(DecodeFile(bytes)))
+        return true;
+    *out = KeySnapshot();
+    return false;
 }
+
+namespace {
+
+std::mutex problemGuard;
+std::atomic<bool> problemNoted{false};
+char problemText[1024]; /* written once under the guard, then only read */
+
+} // namespace
+
+void NoteFileProblem(const char* format, ...)
+{
+    std::lock_guard<std::mutex> hold(problemGuard);
+    if (problemNoted.load(std::memory_order_relaxed))
+        return;
+    va_list args;
+    va_start(args, format);
+    vsnprintf(problemText, sizeof problemText, format, args);
+    va_end(args);
+    problemNoted.store(true, std::memory_order_release);
+}
+
+const char* FileProblem() { return problemNoted.load(std::memory_order_acquire) ? problemText : nullptr; }
+
 
 } // namespace platreg

@@ -64,8 +64,11 @@ uint32_t OpenKey(PlatHKey root, const char* subKey, PlatHKey* key)
     PlatRegKey* opened = new PlatRegKey;
     opened->path = path;
     std::string bytes;
-    if (platreg::ReadRegistryFile(&bytes))
-        platreg::ParseRegistryText(bytes, path, &opened->snapshot);
+    if (platreg::ReadRegistryFile(&bytes) && !platreg::ParseRegistryText(bytes, path, &opened->snapshot))
+        platreg::NoteFileProblem("registry file %s is not a registry export (its first line is neither \"%s\" "
+                                 "nor \"%s\"); the machine has no registry keys",
+                                 platreg::RegistryFilePath().c_str(), "Windows Registry Editor Version 5.00",
+                                 "REGEDIT4");
     /* Opening a key again (no sub-key) always works, as on Windows: the root
      * keys exist without a file, and an open key stays valid after its
      * file changes. */
@@ -146,3 +149,5 @@ uint32_t PlatRegCloseKey(PlatHKey key)
         delete key;
     return PLAT_ERROR_SUCCESS;
 }
+
+const char* PlatRegFileProblem(void) { return platreg::FileProblem(); }

@@ -65,3 +65,5 @@ uint32_t PlatRegCloseKey(PlatHKey key)
         return ERROR_SUCCESS;
     return static_cast<uint32_t>(RegCloseKey(reinterpret_cast<HKEY>(key)));
 }
+
+const char* PlatRegFileProblem(void) { return nullptr; }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string>
 #include <sys/stat.h>
@@ -246,6 +247,53 @@ TEST_F(Tool, OptionsAsTheAgentMayGiveThem)
 
     EXPECT_EQ(Run("-fn u.msu -s"), 0u); // last option without value
     EXPECT_EQ(InstallerArgs(), Lines{"u.msu"});
+}
+
+// A registry file that cannot be used leaves no agent key, so no log: the
+// reason goes to standard error, once however often the file is read.
+TEST_F(Tool, UnusableRegistryFileIsReportedOnceOnStandardError)
+{
+    Installer(0);
+    const std::string machine = root.file("machine.reg");
+    struct {
+        const char* what;
+        std::string file; // the registry file to name
+        std::string text; // its content, when it is written
+        const char* reason;
+    } cases[] = {
+        {"not an export", machine, "hello\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n", "is not a registry export"},
+        {"empty", machine, "", "is not a registry export"},
+        {"too large", machine, "REGEDIT4\n" + std::string(16 * 1024 * 1024, ';'), "is larger than 16777216 bytes"},
+        {"a directory", bin(), "", "cannot be read (Is a directory)"},
+        {"missing", root.file("typo.reg"), "", "cannot be read (No such file or directory)"},
+    };
+    const std::string errors = root.file("stderr");
+    const std::string code = root.file("code");
+    setenv("TW_EXIT_CODE_FILE", code.c_str(), 1);
+    for (auto& c : cases) {
+        if (c.file == machine)
+            WriteWholeFile(machine, c.text);
+        setenv("TW_REGISTRY_FILE", c.file.c_str(), 1);
+        WriteWholeFile(code, "none\n"); // the tool writes its full code into a file that exists
+        std::string command = "\"" TW_TOOL "\" -fn u.msu -s /quiet 2>\"" + errors + "\"";
+        EXPECT_NE(system(command.c_str()), -1);
+        EXPECT_EQ(ReadWholeFile(code), std::to_string(kNotApplicable) + "\n") << c.what;
+        Lines lines = SplitLines(ReadWholeFile(errors));
+        ASSERT_EQ(lines.size(), 1u) << c.what;
+        EXPECT_EQ(lines[0].rfind("esu-prereq-check: registry file " + c.file + " ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(c.reason), std::string::npos) << lines[0];
+        EXPECT_FALSE(InstallerRan());
+    }
+
+    // A readable machine says nothing there.
+    Example("windows7-workstation.reg");
+    setenv("TW_REGISTRY_FILE", machine.c_str(), 1);
+    WriteWholeFile(code, "none\n");
+    EXPECT_NE(system(("\"" TW_TOOL "\" -fn u.msu 2>\"" + errors + "\"").c_str()), -1);
+    unsetenv("TW_EXIT_CODE_FILE");
+    EXPECT_EQ(ReadWholeFile(code), "0\n");
+    EXPECT_EQ(ReadWholeFile(errors), "");
+    EXPECT_TRUE(InstallerRan());
 }
 
 TEST_F(Tool, SecondRunAppendsToTheLog)

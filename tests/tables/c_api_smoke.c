@@ -6,6 +6,7 @@
 #include "velmora/notifications.h"
 #include "velmora/seq_state.h"
 #include "velmora/table_data.h"
+#include "velmora/table_xml.h"
 
 static int g_heard;
 

@@ -70,6 +70,14 @@ uint32_t PlatRegQueryValue(PlatHKey key, const char* name, uint32_t* type, void*
 /* Releases a key from PlatRegOpenKey; predefined keys are left alone. */
 uint32_t PlatRegCloseKey(PlatHKey key);
 
+/* Why the registry could not be read, as one line of text without a line
+ * end, or null. Only the POSIX emulation has such a reason: its file exists
+ * but cannot be read, is too large, or is no registry export (or the file
+ * TW_REGISTRY_FILE names does not exist). The first reason of the process is
+ * kept, so a program can report it once, at its end; Windows always answers
+ * null. */
+const char* PlatRegFileProblem(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -20,6 +20,7 @@
 #include "velmora/seq_state.h"
 #include "velmora/table_data.h"
 #include "velmora/table_defn.h"
+#include "velmora/table_xml.h"
 
 /* Condition text and query descriptions. */
 #include "velmora/criteria.h"
