@@ -20,6 +20,15 @@ bool IsConnectionLostState(const char* sqlState, long nativeCode)
     return nativeCode == 2006 || nativeCode == 2013 || nativeCode == 1053 || nativeCode == 1927;
 }
 
+bool IsOdbcConnectionDead(SQLHDBC hdbc)
+{
+    if (!hdbc)
+        return false;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    SQLRETURN result = SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    return Succeeded(result) && dead == SQL_CD_TRUE;
+}
+
 OdbcFailure LogOdbcFailure(const char* message, SQLSMALLINT handleType, SQLHANDLE handle)
 {
     OdbcFailure failure;

@@ -23,4 +23,8 @@ OdbcFailure LogOdbcFailure(const char* message, SQLSMALLINT handleType, SQLHANDL
  * in progress" (1053) and "connection killed" (1927). */
 bool IsConnectionLostState(const char* sqlState, long nativeCode);
 
+/* Whether the driver knows the connection to be dead (the ODBC connection
+ * attribute for it); false when it cannot tell. */
+bool IsOdbcConnectionDead(SQLHDBC hdbc);
+
 } // namespace velmora_odbc

@@ -73,7 +73,13 @@ bool Statement::Allocate(DBConnection* connection)
 
 bool Statement::Fail(const char* message) const
 {
-    if (LogOdbcFailure(message, SQL_HANDLE_STMT, handle_).connectionLost)
+    bool lost = LogOdbcFailure(message, SQL_HANDLE_STMT, handle_).connectionLost;
+    // Some drivers report a server that ended the session only in the text of
+    // a general error (psqlODBC: HY000, "terminating connection due to
+    // administrator command"); the driver itself still knows the link is gone.
+    if (!lost && connection_)
+        lost = IsOdbcConnectionDead(HolderOf(connection_)->hdbc);
+    if (lost)
         MarkDBConnectionForReopen(connection_);
     return false;
 }
