@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -134,6 +135,9 @@ public:
     }
     bool Start(const std::string& port = "") { return Run("start", port.empty() ? "" : "TW_ENGINE_PORT=" + port + " "); }
     bool Stop() { return Run("stop"); }
+    // Down and up again with its data, port and socket kept.
+    bool Down() { return Pause("down"); }
+    bool Up() { return Pause("up"); }
     const std::string& state() const { return state_; }
 
 private:
@@ -141,6 +145,13 @@ private:
     {
         std::string command = environment + TW_SOURCE_DIR "/scripts/engines/" + tw::engines::EngineName(engine_) +
                               ".sh " + action + " '" + state_ + "' >/dev/null 2>&1";
+        return !state_.empty() && std::system(command.c_str()) == 0;
+    }
+    bool Pause(const std::string& action)
+    {
+        std::string command = TW_SOURCE_DIR "/tests/objects/engine_pause.sh " +
+                              std::string(tw::engines::EngineName(engine_)) + " '" + state_ + "' " + action +
+                              " >/dev/null 2>&1";
         return !state_.empty() && std::system(command.c_str()) == 0;
     }
     Engine engine_;
