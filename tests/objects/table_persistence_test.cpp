@@ -273,6 +273,13 @@ TEST_P(StoreOnEngine, DefaultDataWithNestedRowsAndSymbolicIdentifiers)
     EXPECT_EQ(Query("select count(*) from Patch")[0][0], "3");
     EXPECT_EQ(Query("select HostName from Machine where SiteId = 7")[0][0], "h7");
 
+    // The example data directory's default rows are stored whole.
+    ASSERT_EQ(SaveDataInXML(TW_EXAMPLES_DATA "/defaultdata.xml"), VELMORA_SUCCESS);
+    for (const char* table : {"Site", "Machine", "InstalledSoftware", "Patch", "InstalledPatch", "EsuPackage"})
+        EXPECT_EQ(CountRows(table, ROW_STATE_NEW), 0) << table;
+    EXPECT_EQ(Column(Query("select p.KbNumber from EsuPackage e join Patch p on p.PatchId = e.PatchId"), 0),
+              (std::vector<std::string>{"KB5022338"}));
+
     // A document that is not well formed stores nothing.
     WriteData("broken.xml", "<Data><Site SiteId=\"9\" SiteName=\"s9\"></Data>");
     EXPECT_EQ(SaveDataInXML((root_.path() + "/data/broken.xml").c_str()), VELMORA_FAILURE);
