@@ -186,16 +186,21 @@ int OpenWithMode(const char* mode)
     free(gv_logConfig.fullPath);
     gv_logConfig.fullPath = path;
 
+    /* Under the key, when there is one: a rotation pass on the timer thread
+     * may be copying and emptying this very file. The open line is written
+     * before the stream is published, so no writer comes between. */
+    const void* key = LoadShared(gv_logConfig.lockKey);
+    const bool locked = key && LockObject(key) == OBJECT_LOCK_HELD;
     FILE* stream = PlatOpenFile(path, mode);
-    if (!stream)
-        return 0;
-
-    /* Written before the stream is published: no writer can come between. */
-    char* stamp = GetLogTimeStamp();
-    WriteUnlockedLine(stream, "[INFO]", "Log open time: %s\n", stamp ? stamp : "(null)");
-    free(stamp);
-    StoreShared(gv_logFilePtr, stream);
-    return 1;
+    if (stream) {
+        char* stamp = GetLogTimeStamp();
+        WriteUnlockedLine(stream, "[INFO]", "Log open time: %s\n", stamp ? stamp : "(null)");
+        free(stamp);
+        StoreShared(gv_logFilePtr, stream);
+    }
+    if (locked)
+        UnlockObject(key);
+    return stream ? 1 : 0;
 }
 
 } // namespace
