@@ -110,20 +110,56 @@ void FormatTimeStamp(char* out)
     *p = '\0';
 }
 
-/* Writes "[ <time> ] [ <thread> ] <tag> " followed by the message. The prefix
- * is composed in one piece, on the stack, so that one line costs two stream
- * writes and no allocation. */
+/* Writes `value` in decimal, as "%d" would; returns the end. */
+char* PutInteger(char* out, int value)
+{
+    char digits[12];
+    int count = 0;
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0)
+        *out++ = '-';
+    while (count > 0)
+        *out++ = digits[--count];
+    return out;
+}
+
+/* Writes "[ <time> ] [ <thread> ] <tag> " followed by the message. The line
+ * is composed on the stack and handed to the stream in one piece, so that
+ * it costs one stream call besides the flush and no allocation; a message
+ * too long for the buffer follows its prefix in a second call. */
 void WriteLine(FILE* stream, const char* tag, const char* format, va_list args)
 {
-    char stamp[kTimeStampLength + 1];
-    FormatTimeStamp(stamp);
-    char prefix[96];
-    int length = snprintf(prefix, sizeof prefix, "[ %s ] [ %d ] %s ", stamp, static_cast<int>(PlatCurrentThreadId()),
-                          tag);
-    if (length > 0)
-        fwrite(prefix, 1, static_cast<size_t>(length) < sizeof prefix ? static_cast<size_t>(length) : sizeof prefix - 1,
-               stream);
-    vfprintf(stream, format, args);
+    char line[1024];
+    char* p = line;
+    *p++ = '[';
+    *p++ = ' ';
+    FormatTimeStamp(p);
+    p += strlen(p);
+    memcpy(p, " ] [ ", 5);
+    p = PutInteger(p + 5, static_cast<int>(PlatCurrentThreadId()));
+    memcpy(p, " ] ", 3);
+    p += 3;
+    size_t tagLength = strlen(tag); /* one of the four tags */
+    memcpy(p, tag, tagLength);
+    p += tagLength;
+    *p++ = ' ';
+    const size_t prefixLength = static_cast<size_t>(p - line);
+    const size_t room = sizeof line - prefixLength;
+
+    va_list copy;
+    va_copy(copy, args);
+    int length = vsnprintf(p, room, format, copy);
+    va_end(copy);
+    if (length >= 0 && static_cast<size_t>(length) < room) {
+        fwrite(line, 1, prefixLength + static_cast<size_t>(length), stream);
+    } else {
+        fwrite(line, 1, prefixLength, stream);
+        vfprintf(stream, format, args);
+    }
     fflush(stream);
 }
 
