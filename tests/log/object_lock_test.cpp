@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -12,6 +11,13 @@
 #include "temp_dir.h"
 
 namespace {
+
+// Waits, by looking, until `count` threads sleep on `key`.
+void AwaitSleepers(const void* key, unsigned count)
+{
+    while (ObjectLockSleepers(key) != count)
+        std::this_thread::yield();
+}
 
 TEST(ObjectLockTest, UnlockReportsWhetherTheKeyWasHeld)
 {
@@ -43,7 +49,7 @@ TEST(ObjectLockTest, SecondLockerWaitsForTheFirstToUnlock)
         acquired = true;
         UnlockObject(&key);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    AwaitSleepers(&key, 1);
     EXPECT_FALSE(acquired.load());
     EXPECT_EQ(UnlockObject(&key), 4);
     second.join();
@@ -88,13 +94,6 @@ TEST(ObjectLockTest, KeysExcludeUnderHeavyContention)
     EXPECT_EQ(counters[0] + counters[1] + counters[2], static_cast<long>(kThreads) * kRounds);
     for (long* counter : {&counters[0], &counters[1], &counters[2]})
         EXPECT_EQ(UnlockObject(counter), 2);
-}
-
-// Waits, by looking, until `count` threads sleep on `key`.
-void AwaitSleepers(const void* key, unsigned count)
-{
-    while (ObjectLockSleepers(key) != count)
-        std::this_thread::yield();
 }
 
 // Two keys, one sleeper on each: releasing one key wakes its own sleeper and
