@@ -18,7 +18,7 @@ scripts/install-deps.sh
 # short, nothing is left running.
 stop_engines() {
   local build script
-  for build in build/asan build/native; do
+  for build in build/asan build/tsan build/native; do
     [ -d "$build/engines" ] || continue
     for script in scripts/engines/{sqlite,postgresql,mariadb,firebird}.sh; do
       "$script" stop "$build/engines" >/dev/null 2>&1 || true
@@ -59,7 +59,7 @@ ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan -j "$jobs" --output-on-f
 
 echo "== ThreadSanitizer build"
 # Only the suites that run threads; any report fails the run.
-tsan_suites="log_test runtime_rotation_test platform_io_test util_test tables_test"
+tsan_suites="log_test runtime_rotation_test platform_io_test util_test tables_test db_threads_test"
 configure build/tsan -DTW_TSAN=ON
 cmake --build build/tsan -j "$jobs" --target $tsan_suites
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
