@@ -70,22 +70,22 @@ function(tw_add_engine_test name)
   gtest_discover_tests(${name} TEST_FILTER "-${others}" NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60
     TEST_LIST ${name}_other_TESTS
     PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 300)
-  # Extra labels: a list cannot pass through the discovery's properties
-  # intact, so a script read after the discovered tests sets each test's
-  # whole label list from the test lists the discovery leaves behind.
-  if(ARG_LABELS)
-    set(script "")
-    foreach(group ${ARG_ENGINES} other)
-      set(labels ${ARG_LABELS})
-      if(NOT group STREQUAL "other")
-        list(PREPEND labels ${group})
-      endif()
-      string(APPEND script "foreach(test IN LISTS ${name}_${group}_TESTS)\n"
-                           "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${labels}\")\n"
-                           "endforeach()\n")
-    endforeach()
-    set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
-    file(WRITE ${labels_file} "${script}")
-    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
-  endif()
+  # Labels: the engine's, the program's name (so a stage can pick whole
+  # programs, as the other suites are picked) and any extra ones. A list
+  # cannot pass through the discovery's properties intact, so a script read
+  # after the discovered tests sets each test's whole label list from the
+  # test lists the discovery leaves behind.
+  set(script "")
+  foreach(group ${ARG_ENGINES} other)
+    set(labels ${ARG_LABELS} ${name})
+    if(NOT group STREQUAL "other")
+      list(PREPEND labels ${group})
+    endif()
+    string(APPEND script "foreach(test IN LISTS ${name}_${group}_TESTS)\n"
+                         "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${labels}\")\n"
+                         "endforeach()\n")
+  endforeach()
+  set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+  file(WRITE ${labels_file} "${script}")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
 endfunction()

@@ -4,6 +4,7 @@
  */
 #include "runtime/log.h"
 
+#include <atomic>
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,6 +18,17 @@ FILE* gv_logFilePtr;
 char* gv_velmoraRoot;
 
 namespace {
+
+/* The stream, the level and the lock key are read by writers on any thread
+ * (the rotation timer's among them) while the main thread opens, configures
+ * and closes the log; they are read and written as atomics. The stream is
+ * published last, once the open line is written, so a writer that sees it
+ * sees the rest of the configuration too. */
+template <typename T> T LoadShared(T& member) { return std::atomic_ref<T>(member).load(std::memory_order_acquire); }
+template <typename T> void StoreShared(T& member, T value)
+{
+    std::atomic_ref<T>(member).store(value, std::memory_order_release);
+}
 
 /* Where a log goes when neither a directory nor the library root is set:
  * one level up from the current directory. */
@@ -98,20 +110,56 @@ void FormatTimeStamp(char* out)
     *p = '\0';
 }
 
-/* Writes "[ <time> ] [ <thread> ] <tag> " followed by the message. The prefix
- * is composed in one piece, on the stack, so that one line costs two stream
- * writes and no allocation. */
+/* Writes `value` in decimal, as "%d" would; returns the end. */
+char* PutInteger(char* out, int value)
+{
+    char digits[12];
+    int count = 0;
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0)
+        *out++ = '-';
+    while (count > 0)
+        *out++ = digits[--count];
+    return out;
+}
+
+/* Writes "[ <time> ] [ <thread> ] <tag> " followed by the message. The line
+ * is composed on the stack and handed to the stream in one piece, so that
+ * it costs one stream call besides the flush and no allocation; a message
+ * too long for the buffer follows its prefix in a second call. */
 void WriteLine(FILE* stream, const char* tag, const char* format, va_list args)
 {
-    char stamp[kTimeStampLength + 1];
-    FormatTimeStamp(stamp);
-    char prefix[96];
-    int length = snprintf(prefix, sizeof prefix, "[ %s ] [ %d ] %s ", stamp, static_cast<int>(PlatCurrentThreadId()),
-                          tag);
-    if (length > 0)
-        fwrite(prefix, 1, static_cast<size_t>(length) < sizeof prefix ? static_cast<size_t>(length) : sizeof prefix - 1,
-               stream);
-    vfprintf(stream, format, args);
+    char line[1024];
+    char* p = line;
+    *p++ = '[';
+    *p++ = ' ';
+    FormatTimeStamp(p);
+    p += strlen(p);
+    memcpy(p, " ] [ ", 5);
+    p = PutInteger(p + 5, static_cast<int>(PlatCurrentThreadId()));
+    memcpy(p, " ] ", 3);
+    p += 3;
+    size_t tagLength = strlen(tag); /* one of the four tags */
+    memcpy(p, tag, tagLength);
+    p += tagLength;
+    *p++ = ' ';
+    const size_t prefixLength = static_cast<size_t>(p - line);
+    const size_t room = sizeof line - prefixLength;
+
+    va_list copy;
+    va_copy(copy, args);
+    int length = vsnprintf(p, room, format, copy);
+    va_end(copy);
+    if (length >= 0 && static_cast<size_t>(length) < room) {
+        fwrite(line, 1, prefixLength + static_cast<size_t>(length), stream);
+    } else {
+        fwrite(line, 1, prefixLength, stream);
+        vfprintf(stream, format, args);
+    }
     fflush(stream);
 }
 
@@ -126,25 +174,28 @@ void WriteUnlockedLine(FILE* stream, const char* tag, const char* format, ...)
 
 int WriteLevel(int threshold, const char* tag, const char* format, va_list args)
 {
-    if (!gv_logFilePtr)
+    if (!LoadShared(gv_logFilePtr))
         return 0;
-    unsigned level = gv_logConfig.level;
+    unsigned level = LoadShared(gv_logConfig.level);
     if (level == 0 || level < static_cast<unsigned>(threshold))
         return 0;
-    const void* key = gv_logConfig.lockKey;
+    const void* key = LoadShared(gv_logConfig.lockKey);
     if (!key)
         return 0;
-    LockObject(key);
+    /* A lock that cannot be taken has been reported; the line is still
+     * written rather than lost. */
+    bool locked = LockObject(key) == OBJECT_LOCK_HELD;
     /* The log may have been closed while this thread waited for the key. */
-    if (gv_logFilePtr)
-        WriteLine(gv_logFilePtr, tag, format, args);
-    UnlockObject(key);
+    if (FILE* stream = LoadShared(gv_logFilePtr))
+        WriteLine(stream, tag, format, args);
+    if (locked)
+        UnlockObject(key);
     return 0;
 }
 
 int OpenWithMode(const char* mode)
 {
-    if (gv_logFilePtr) {
+    if (LoadShared(gv_logFilePtr)) {
         LogTrace("gv_logFilePtr already Set\n");
         return 1;
     }
@@ -171,37 +222,43 @@ int OpenWithMode(const char* mode)
     free(gv_logConfig.fullPath);
     gv_logConfig.fullPath = path;
 
+    /* Under the key, when there is one: a rotation pass on the timer thread
+     * may be copying and emptying this very file. The open line is written
+     * before the stream is published, so no writer comes between. */
+    const void* key = LoadShared(gv_logConfig.lockKey);
+    const bool locked = key && LockObject(key) == OBJECT_LOCK_HELD;
     FILE* stream = PlatOpenFile(path, mode);
-    if (!stream)
-        return 0;
-    gv_logFilePtr = stream;
-
-    char* stamp = GetLogTimeStamp();
-    WriteUnlockedLine(stream, "[INFO]", "Log open time: %s\n", stamp ? stamp : "(null)");
-    free(stamp);
-    return 1;
+    if (stream) {
+        char* stamp = GetLogTimeStamp();
+        WriteUnlockedLine(stream, "[INFO]", "Log open time: %s\n", stamp ? stamp : "(null)");
+        free(stamp);
+        StoreShared(gv_logFilePtr, stream);
+    }
+    if (locked)
+        UnlockObject(key);
+    return stream ? 1 : 0;
 }
 
 } // namespace
 
 int InitLogDefaults(void)
 {
-    if (!gv_logFilePtr && !gv_logConfig.fileName) {
+    FILE* open = LoadShared(gv_logFilePtr);
+    if (!open && !gv_logConfig.fileName) {
         gv_logConfig.fileName = CopyText(LOG_DEFAULT_FILE_NAME);
         if (!gv_logConfig.fileName)
             return 0;
-        free(gv_logConfig.lockKey);
-        gv_logConfig.lockKey = static_cast<char*>(calloc(1, 1));
+        free(LoadShared(gv_logConfig.lockKey));
+        StoreShared(gv_logConfig.lockKey, static_cast<char*>(calloc(1, 1)));
         free(gv_logConfig.directory);
         gv_logConfig.directory = nullptr;
         free(gv_logConfig.fullPath);
         gv_logConfig.fullPath = nullptr;
-        gv_logFilePtr = nullptr;
-        gv_logConfig.level = LOG_DEFAULT_LEVEL;
+        StoreShared(gv_logConfig.level, static_cast<unsigned char>(LOG_DEFAULT_LEVEL));
         return 1;
     }
-    if (gv_logFilePtr)
-        gv_logConfig.level = LOG_DEFAULT_LEVEL;
+    if (open)
+        StoreShared(gv_logConfig.level, static_cast<unsigned char>(LOG_DEFAULT_LEVEL));
     return 1;
 }
 
@@ -215,7 +272,7 @@ int SetLogConfig(const char* fileName, const char* directory, int level)
         return 0;
     if (!ReplaceText(&gv_logConfig.directory, directory))
         return 0;
-    gv_logConfig.level = static_cast<unsigned char>(level & 0xFF);
+    StoreShared(gv_logConfig.level, static_cast<unsigned char>(level & 0xFF));
     return 1;
 }
 
@@ -233,7 +290,7 @@ int SetLogDirectory(const char* directory)
     return ReplaceText(&gv_logConfig.directory, directory);
 }
 
-void SetLogLevel(int level) { gv_logConfig.level = static_cast<unsigned char>(level & 0xFF); }
+void SetLogLevel(int level) { StoreShared(gv_logConfig.level, static_cast<unsigned char>(level & 0xFF)); }
 
 int OpenLogFile(void) { return OpenWithMode("w"); }
 int OpenLogFileAppend(void) { return OpenWithMode("a+"); }
@@ -242,7 +299,7 @@ int SetLogFilePtr(FILE* stream)
 {
     if (!stream)
         return 0;
-    gv_logFilePtr = stream;
+    StoreShared(gv_logFilePtr, stream);
     return 1;
 }
 
@@ -284,21 +341,26 @@ int LogTrace(const char* format, ...)
 
 void CloseLogFile(void)
 {
-    if (!gv_logFilePtr)
+    if (!LoadShared(gv_logFilePtr))
         return;
     /* Writers on other threads (the rotation timer) may be between their
      * check of the stream and their write; holding the key while closing
      * keeps them from writing into a closed stream. */
-    const void* key = gv_logConfig.lockKey;
-    if (key)
-        LockObject(key);
-    FILE* stream = gv_logFilePtr;
-    gv_logFilePtr = nullptr;
+    const void* key = LoadShared(gv_logConfig.lockKey);
+    bool locked = key && LockObject(key) == OBJECT_LOCK_HELD;
+    FILE* stream = LoadShared(gv_logFilePtr);
+    StoreShared(gv_logFilePtr, static_cast<FILE*>(nullptr));
+    if (!stream) {
+        /* Closed by another thread meanwhile. */
+        if (locked)
+            UnlockObject(key);
+        return;
+    }
     char* stamp = GetLogTimeStamp();
     WriteUnlockedLine(stream, "[INFO]", "Log close time: %s\n", stamp ? stamp : "(null)");
     free(stamp);
     fclose(stream);
-    if (key)
+    if (locked)
         UnlockObject(key);
 }
 
@@ -310,8 +372,9 @@ void FreeLogConfig(void)
     gv_logConfig.directory = nullptr;
     free(gv_logConfig.fullPath);
     gv_logConfig.fullPath = nullptr;
-    free(gv_logConfig.lockKey);
-    gv_logConfig.lockKey = nullptr;
+    char* key = LoadShared(gv_logConfig.lockKey);
+    StoreShared(gv_logConfig.lockKey, static_cast<char*>(nullptr));
+    free(key);
 }
 
 char* GetLogTimeStamp(void)

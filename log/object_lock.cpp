@@ -1,70 +1,178 @@
 /*
- * The keyed lock keeps the held keys in a singly linked list guarded by one
- * mutex. A thread that finds its key held sleeps on a condition variable until
- * a holder of some key releases one that has waiters, then looks again. The
- * mutex is held only while the list is read or changed, never while a key is
- * held.
+ * The keyed lock keeps one record per held key in a list guarded by one
+ * mutex. A thread that finds its key held yields a few times, then queues on
+ * that key and sleeps on a condition variable of its own. A release hands
+ * the key straight to the first thread in its queue and wakes that thread
+ * alone: waiters of other keys sleep on, and a thread that has waited cannot
+ * be overtaken for ever by busy holders that release and lock again (a
+ * rotation pass against the log's writers). The mutex is held only while
+ * the list is read or changed, never while a key is held.
  *
- * Waiting on a condition variable, rather than sleeping for a growing
- * interval, keeps a long-running process as quick to hand over a key after a
- * million waits as after the first one.
+ * Released records are kept on a short spare list, so that the logger,
+ * which locks once per line, allocates nothing in the steady state.
  */
 #include "runtime/object_lock.h"
 
+#include <atomic>
 #include <new>
+#include <stdio.h>
 
+#include "object_lock_probe.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 #include "runtime/log.h"
 
 namespace {
 
-struct HeldKey {
+/* A thread asleep until a key is handed to it. */
+struct Waiter {
+    PlatCond* wake;
+    bool granted; /* the key is now this thread's */
+    Waiter* next;
+};
+
+/* A held key and the threads queued for it. */
+struct KeyRecord {
     const void* key;
-    unsigned long long serial; /* tells this holding apart from a later one at the same address */
-    unsigned waiters;          /* threads sleeping until this holding ends */
-    HeldKey* next;
+    Waiter* first; /* oldest first */
+    Waiter* last;
+    KeyRecord* next;
 };
 
-struct KeyList {
-    PlatMutex* mutex;
-    PlatCond* released;
-    HeldKey* head;
-    HeldKey* tail;
-    unsigned long long nextSerial;
+/* Each thread's condition variable, made the first time it has to sleep. */
+struct ThreadWake {
+    PlatCond* cond = nullptr;
+    ~ThreadWake() { PlatCondDestroy(cond); }
 };
+thread_local ThreadWake t_wake;
 
-KeyList g_keys;
-PlatOnce g_keysOnce;
+std::atomic<PlatMutex* (*)(void)> g_mutexSource{PlatMutexCreate};
+std::atomic<PlatMutex*> g_mutex{nullptr};
+std::atomic<bool> g_unavailableReported{false};
 
-void CreateKeyList()
-{
-    g_keys.mutex = PlatMutexCreate();
-    g_keys.released = PlatCondCreate();
-}
+/* Read and changed only under g_mutex. */
+KeyRecord* g_head; /* held keys; new keys go to the tail */
+KeyRecord* g_tail;
+KeyRecord* g_spare; /* released records kept for reuse */
+unsigned g_spareCount;
+ObjectLockCounters g_counters;
 
-/* The mutex is created once, at first use, by whichever thread comes first. */
-bool EnsureKeyList()
-{
-    PlatRunOnce(&g_keysOnce, CreateKeyList);
-    return g_keys.mutex != nullptr && g_keys.released != nullptr;
-}
+/* Records kept for reuse; more than a handful of keys are rarely held at
+ * once. */
+const unsigned kMaxSpareRecords = 8;
 
 /* How often a thread that finds its key held yields and looks again before
- * it goes to sleep until the key is released. */
+ * it goes to sleep. Keys are mostly held for one log line, which a few
+ * yields outlast more cheaply than a sleep and a wake-up. */
 const unsigned kSpinsBeforeSleeping = 20;
 
-HeldKey* FindKey(const void* key, HeldKey** previous)
+/* The mutex, created at first use by whichever thread comes first. A failed
+ * creation is tried again at the next use. */
+PlatMutex* TableMutex()
 {
-    HeldKey* before = nullptr;
-    for (HeldKey* node = g_keys.head; node; before = node, node = node->next) {
-        if (node->key == key) {
-            if (previous)
-                *previous = before;
-            return node;
+    PlatMutex* mutex = g_mutex.load(std::memory_order_acquire);
+    if (mutex)
+        return mutex;
+    PlatMutex* made = g_mutexSource.load()();
+    if (!made)
+        return nullptr;
+    if (!g_mutex.compare_exchange_strong(mutex, made, std::memory_order_acq_rel, std::memory_order_acquire)) {
+        PlatMutexDestroy(made); /* another thread was quicker */
+        return mutex;
+    }
+    return made;
+}
+
+/* Once per process: a lock that cannot lock must not pass unnoticed. The
+ * log line goes through a writer, whose own LockObject fails quietly now. */
+void ReportUnavailable()
+{
+    if (g_unavailableReported.exchange(true))
+        return;
+    fprintf(stderr, "LockObject : the mutex of the object lock cannot be created; nothing is locked\n");
+    LogError("LockObject : the mutex of the object lock cannot be created; nothing is locked \n");
+}
+
+KeyRecord* Find(const void* key, KeyRecord** previous)
+{
+    KeyRecord* before = nullptr;
+    for (KeyRecord* record = g_head; record; before = record, record = record->next) {
+        if (record->key == key) {
+            *previous = before;
+            return record;
         }
     }
     return nullptr;
+}
+
+/* Appends a record for `key`; false when memory runs out. */
+bool AddHeld(const void* key)
+{
+    KeyRecord* record = g_spare;
+    if (record) {
+        g_spare = record->next;
+        g_spareCount--;
+    } else {
+        record = new (std::nothrow) KeyRecord{};
+        if (!record)
+            return false;
+    }
+    *record = KeyRecord{key, nullptr, nullptr, nullptr};
+    if (g_tail)
+        g_tail->next = record;
+    else
+        g_head = record;
+    g_tail = record;
+    return true;
+}
+
+void Remove(KeyRecord* record, KeyRecord* previous)
+{
+    if (previous)
+        previous->next = record->next;
+    else
+        g_head = record->next;
+    if (g_tail == record)
+        g_tail = previous;
+    if (g_spareCount < kMaxSpareRecords) {
+        record->next = g_spare;
+        g_spare = record;
+        g_spareCount++;
+        return;
+    }
+    delete record;
+}
+
+/* Drops the mutex for a moment so that the holder can go on. */
+void Pause(PlatMutex* mutex, unsigned milliseconds)
+{
+    PlatMutexUnlock(mutex);
+    PlatSleepMs(milliseconds);
+    PlatMutexLock(mutex);
+}
+
+/* Queues the calling thread on `record` and sleeps until the key is handed
+ * over; false, without waiting, when the thread has no condition variable. */
+bool SleepUntilGranted(KeyRecord* record, PlatMutex* mutex)
+{
+    if (!t_wake.cond)
+        t_wake.cond = PlatCondCreate();
+    if (!t_wake.cond)
+        return false;
+    Waiter me{t_wake.cond, false, nullptr};
+    if (record->last)
+        record->last->next = &me;
+    else
+        record->first = &me;
+    record->last = &me;
+    g_counters.sleeps++;
+    /* The record cannot go away meanwhile: it is held until the release
+     * that dequeues this waiter. */
+    while (!me.granted) {
+        PlatCondWait(me.wake, mutex);
+        g_counters.wakeUps++;
+    }
+    return true;
 }
 
 } // namespace
@@ -72,77 +180,99 @@ HeldKey* FindKey(const void* key, HeldKey** previous)
 void InitMutex(void)
 {
     LogTrace("\n\t@@@@@ Inside InitMutex() @@@@@\n");
-    EnsureKeyList();
+    if (!TableMutex())
+        ReportUnavailable();
 }
 
-void LockObject(const void* key)
+int LockObject(const void* key)
 {
-    if (!EnsureKeyList())
-        return; /* without a mutex there is nothing to lock with */
-
+    PlatMutex* mutex = TableMutex();
+    if (!mutex) {
+        ReportUnavailable();
+        return OBJECT_LOCK_UNAVAILABLE;
+    }
     unsigned spins = 0;
-    PlatMutexLock(g_keys.mutex);
+    PlatMutexLock(mutex);
     for (;;) {
-        HeldKey* holder = FindKey(key, nullptr);
-        if (!holder) {
-            auto* node = new (std::nothrow) HeldKey{key, ++g_keys.nextSerial, 0, nullptr};
-            if (node) {
-                if (g_keys.tail)
-                    g_keys.tail->next = node;
-                else
-                    g_keys.head = node;
-                g_keys.tail = node;
+        KeyRecord* previous;
+        KeyRecord* record = Find(key, &previous);
+        if (!record) {
+            if (AddHeld(key))
                 break;
-            }
-            /* No memory for the node: try again shortly, as for a busy key. */
-            PlatMutexUnlock(g_keys.mutex);
-            PlatSleepMs(1);
-            PlatMutexLock(g_keys.mutex);
+            Pause(mutex, 1); /* no memory for the record: as busy, try again */
             continue;
         }
-        /* Keys are held briefly (one log line), so a few yields usually
-         * outlast the holder and are cheaper than sleeping and being woken. */
+        if (spins == 0)
+            g_counters.contended++;
         if (spins < kSpinsBeforeSleeping) {
             spins++;
-            PlatMutexUnlock(g_keys.mutex);
-            PlatSleepMs(0);
-            PlatMutexLock(g_keys.mutex);
+            Pause(mutex, 0);
             continue;
         }
-        const unsigned long long serial = holder->serial;
-        holder->waiters++;
-        PlatCondWait(g_keys.released, g_keys.mutex);
-        /* After a spurious wake-up the same holding is still there and this
-         * thread stops counting as its waiter; once released, the node is
-         * gone (another thread may hold the key anew, under a new serial). */
-        if (HeldKey* now = FindKey(key, nullptr); now && now->serial == serial)
-            now->waiters--;
+        if (SleepUntilGranted(record, mutex))
+            break;
+        Pause(mutex, 1); /* cannot sleep: look again later */
     }
-    PlatMutexUnlock(g_keys.mutex);
+    PlatMutexUnlock(mutex);
+    return OBJECT_LOCK_HELD;
 }
 
 int UnlockObject(const void* key)
 {
-    if (!EnsureKeyList())
+    PlatMutex* mutex = TableMutex();
+    if (!mutex)
         return OBJECT_LOCK_NOT_HELD;
-
-    PlatMutexLock(g_keys.mutex);
-    HeldKey* previous = nullptr;
-    HeldKey* node = FindKey(key, &previous);
-    if (!node) {
-        PlatMutexUnlock(g_keys.mutex);
+    PlatMutexLock(mutex);
+    KeyRecord* previous;
+    KeyRecord* record = Find(key, &previous);
+    if (!record) {
+        PlatMutexUnlock(mutex);
         return OBJECT_LOCK_NOT_HELD;
     }
-    if (previous)
-        previous->next = node->next;
-    else
-        g_keys.head = node->next;
-    if (g_keys.tail == node)
-        g_keys.tail = previous;
-    const bool wake = node->waiters > 0;
-    delete node;
-    if (wake)
-        PlatCondBroadcast(g_keys.released);
-    PlatMutexUnlock(g_keys.mutex);
+    if (Waiter* next = record->first) {
+        /* The key stays held: it passes to the oldest waiter. */
+        record->first = next->next;
+        if (!record->first)
+            record->last = nullptr;
+        next->granted = true;
+        PlatCondSignal(next->wake);
+    } else {
+        Remove(record, previous);
+    }
+    PlatMutexUnlock(mutex);
     return OBJECT_LOCK_RELEASED;
+}
+
+ObjectLockCounters ReadObjectLockCounters()
+{
+    PlatMutex* mutex = TableMutex();
+    if (!mutex)
+        return ObjectLockCounters{};
+    PlatMutexLock(mutex);
+    ObjectLockCounters counters = g_counters;
+    PlatMutexUnlock(mutex);
+    return counters;
+}
+
+unsigned ObjectLockSleepers(const void* key)
+{
+    PlatMutex* mutex = TableMutex();
+    if (!mutex)
+        return 0;
+    PlatMutexLock(mutex);
+    KeyRecord* previous;
+    unsigned sleepers = 0;
+    if (KeyRecord* record = Find(key, &previous))
+        for (Waiter* waiter = record->first; waiter; waiter = waiter->next)
+            sleepers++;
+    PlatMutexUnlock(mutex);
+    return sleepers;
+}
+
+bool SetObjectLockMutexSource(PlatMutex* (*source)(void))
+{
+    if (g_mutex.load())
+        return false;
+    g_mutexSource.store(source ? source : PlatMutexCreate);
+    return true;
 }

@@ -4,7 +4,8 @@
 #   2. cross-builds for Windows (i686, as shipped; plus x86_64 where this
 #      kernel cannot run 32-bit code, so wine64 can run the Win32 half),
 #   3. builds and runs the suite under AddressSanitizer and UBSan,
-#   4. builds and runs the suite natively, with the wine end-to-end runs.
+#   4. builds and runs the threaded suites under ThreadSanitizer,
+#   5. builds and runs the suite natively, with the wine end-to-end runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,7 +18,7 @@ scripts/install-deps.sh
 # short, nothing is left running.
 stop_engines() {
   local build script
-  for build in build/asan build/native; do
+  for build in build/asan build/tsan build/native; do
     [ -d "$build/engines" ] || continue
     for script in scripts/engines/{sqlite,postgresql,mariadb,firebird}.sh; do
       "$script" stop "$build/engines" >/dev/null 2>&1 || true
@@ -55,6 +56,14 @@ echo "== Sanitizer build (ASan + UBSan)"
 configure build/asan -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan -j "$jobs" --output-on-failure
+
+echo "== ThreadSanitizer build"
+# Only the suites that run threads; any report fails the run.
+tsan_suites="log_test runtime_rotation_test platform_io_test util_test tables_test db_threads_test"
+configure build/tsan -DTW_TSAN=ON
+cmake --build build/tsan -j "$jobs" --target $tsan_suites
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build/tsan -j "$jobs" --output-on-failure -L "^(${tsan_suites// /|})\$"
 
 echo "== Native build"
 configure build/native -DTW_BUILD_BENCH=ON -DTW_WINDOWS_BUILD_DIR="$windows_build" -DTW_WINE="$wine_command"

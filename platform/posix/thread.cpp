@@ -80,3 +80,4 @@ void PlatCondDestroy(PlatCond* cond)
 
 void PlatCondWait(PlatCond* cond, PlatMutex* mutex) { pthread_cond_wait(&cond->handle, &mutex->handle); }
 void PlatCondBroadcast(PlatCond* cond) { pthread_cond_broadcast(&cond->handle); }
+void PlatCondSignal(PlatCond* cond) { pthread_cond_signal(&cond->handle); }

@@ -57,3 +57,4 @@ void PlatCondWait(PlatCond* cond, PlatMutex* mutex)
 }
 
 void PlatCondBroadcast(PlatCond* cond) { WakeAllConditionVariable(&cond->handle); }
+void PlatCondSignal(PlatCond* cond) { WakeConditionVariable(&cond->handle); }

@@ -49,8 +49,12 @@ uint32_t StartAgentLog(const char* fileName)
     }
     gv_logRotationSettings = settings;
 
-    /* The first pass may take the logger's lock key, whose mutex the lock
-     * creates at first use, so it exists before the pass needs it. */
+    /* The logger's lock key exists before the first pass, so that every
+     * pass, the timer's too, serialises its copy and emptying of the live
+     * log with the opening of the log that follows. InitAgentLogger's own
+     * InitLogDefaults then finds the name set and changes nothing. */
+    InitMutex();
+    InitLogDefaults();
     StartLogRotation(settings);
     InitAgentLogger(settings->fileName, settings->folder, settings->openMode);
     return 0;

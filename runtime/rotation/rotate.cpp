@@ -47,21 +47,55 @@ void DeleteLiveFile(const std::string& path)
                 static_cast<int>(PlatGetLastError()));
 }
 
-/* Empties the live file in place, between two whole lines of its writers. */
-void EmptyLiveFile(const std::string& path)
+/*
+ * Copies the live file to backup 1 and empties it in place. The logger's key
+ * is held from the start of the copy to the end of the emptying, so every
+ * line of its writers lies wholly in the backup or wholly in the emptied
+ * file: none ends up in both, none falls between the two, none is cut. The
+ * writers wait for the length of one copy.
+ *
+ * Nothing may be logged while the key is held (the lock is not re-entrant:
+ * the writer would wait for itself), so the outcome is logged afterwards.
+ */
+void MoveLiveFileToBackup(const std::string& live, const std::string& target)
 {
-    const void* key = gv_logConfig.lockKey;
-    if (key)
-        LockObject(key);
-    PlatFile* file = PlatOpenFileHandle(path.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE,
-                                        PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE, PLAT_TRUNCATE_EXISTING);
-    uint32_t error = file ? 0 : PlatGetLastError();
-    PlatCloseFileHandle(file);
-    if (key)
+    const void* key = std::atomic_ref<char*>(gv_logConfig.lockKey).load(std::memory_order_acquire);
+    /* A key that cannot be locked (reported by the lock itself) leaves the
+     * live file full: its lines then stand twice, but none is lost. */
+    const bool locked = key && LockObject(key) == OBJECT_LOCK_HELD;
+    const bool mayEmpty = !key || locked;
+
+    const bool copied = PlatCopyFile(live.c_str(), target.c_str(), 0) != 0;
+    uint32_t error = copied ? 0 : PlatGetLastError();
+    bool emptied = false;
+    if (copied && mayEmpty) {
+        PlatFile* file = PlatOpenFileHandle(live.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE,
+                                            PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE,
+                                            PLAT_TRUNCATE_EXISTING);
+        error = file ? 0 : PlatGetLastError();
+        PlatCloseFileHandle(file);
+        emptied = file != nullptr;
+        /* A log opened with "w" (not appending) writes at its own offset:
+         * bring it to the new end, or its next line would follow a hole of
+         * zero bytes. An appending stream, or one on another file, is
+         * already at its end. */
+        if (emptied && key)
+            if (FILE* stream = std::atomic_ref<FILE*>(gv_logFilePtr).load(std::memory_order_acquire))
+                fseek(stream, 0, SEEK_END);
+    }
+    if (locked)
         UnlockObject(key);
-    /* Written after the key is released: the log is the file just emptied. */
-    if (!file)
-        printf("RotateSpecificLogs : Unable to empty the file %s and the error code is %d \n", path.c_str(),
+
+    if (!copied) {
+        LogInfo("RotateSpecificLogs : Copying the live file %s to %s failed with the error code %d \n", live.c_str(),
+                target.c_str(), static_cast<int>(error));
+        return;
+    }
+    LogInfo("RotateSpecificLogs : Live file %s copied to %s; it is emptied now. \n", live.c_str(), target.c_str());
+    if (!mayEmpty)
+        printf("RotateSpecificLogs : The file %s is not emptied as the log's lock cannot be taken \n", live.c_str());
+    else if (!emptied)
+        printf("RotateSpecificLogs : Unable to empty the file %s and the error code is %d \n", live.c_str(),
                static_cast<int>(error));
 }
 
@@ -119,20 +153,14 @@ void ShiftBackups(const std::string& folder, const char* name, const std::string
                 LogInfo("RotateSpecificLogs : File copied from %s to  %s . \n", source.c_str(), target.c_str());
                 DeleteBackup(source);
             }
+        } else if (mode != 0) {
+            MoveLiveFileToBackup(live, target);
         } else if (!PlatCopyFile(live.c_str(), target.c_str(), 0)) {
-            if (mode == 0)
-                LogInfo("RotateSpecificLogs : CopyFile failed to move from %s to  %s and the error code is %d \n",
-                        live.c_str(), target.c_str(), static_cast<int>(PlatGetLastError()));
-            else
-                LogInfo("RotateSpecificLogs : Copying the live file %s to %s failed with the error code %d \n",
-                        live.c_str(), target.c_str(), static_cast<int>(PlatGetLastError()));
-        } else if (mode == 0) {
+            LogInfo("RotateSpecificLogs : CopyFile failed to move from %s to  %s and the error code is %d \n",
+                    live.c_str(), target.c_str(), static_cast<int>(PlatGetLastError()));
+        } else {
             LogInfo("RotateSpecificLogs : File successfully copied from %s to  %s . \n", live.c_str(), target.c_str());
             DeleteLiveFile(live);
-        } else {
-            LogInfo("RotateSpecificLogs : Live file %s copied to %s; it is emptied now. \n", live.c_str(),
-                    target.c_str());
-            EmptyLiveFile(live);
         }
         i = next;
     } while (i >= 1);

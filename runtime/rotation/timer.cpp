@@ -26,6 +26,7 @@
 namespace {
 
 std::atomic<uint32_t> g_defaultPeriodMs{LOG_ROTATION_DEFAULT_PERIOD_MS};
+std::atomic<uint32_t> g_defaultSizeLimit{LOG_ROTATION_DEFAULT_SIZE_LIMIT};
 
 PlatTimerQueue* g_timerQueue; /* the rotation's queue; null: none, or the default queue */
 PlatTimer* g_lastTimer;       /* the most recently armed timer */
@@ -61,6 +62,11 @@ void SetDefaultRotationPeriodMs(uint32_t milliseconds)
     g_defaultPeriodMs.store(milliseconds ? milliseconds : LOG_ROTATION_DEFAULT_PERIOD_MS);
 }
 
+void SetDefaultRotationSizeLimit(uint32_t bytes)
+{
+    g_defaultSizeLimit.store(bytes ? bytes : LOG_ROTATION_DEFAULT_SIZE_LIMIT);
+}
+
 LogRotationSettings* CreateLogRotationSettings(void)
 {
     auto* settings = static_cast<LogRotationSettings*>(calloc(1, sizeof(LogRotationSettings)));
@@ -84,7 +90,7 @@ LogRotationSettings* CreateLogRotationSettings(void)
     memcpy(settings->folder, installDir, folderSize - sizeof "logs");
     memcpy(settings->folder + folderSize - sizeof "logs", "logs", sizeof "logs");
     settings->maxFiles = LOG_ROTATION_DEFAULT_MAX_FILES;
-    settings->sizeLimit = LOG_ROTATION_DEFAULT_SIZE_LIMIT;
+    settings->sizeLimit = g_defaultSizeLimit.load();
     settings->timerPeriodMs = g_defaultPeriodMs.load();
     settings->openMode = 1;
     settings->timerEnabled = 1;

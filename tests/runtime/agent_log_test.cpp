@@ -22,7 +22,11 @@ protected:
         registry.Write("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Brisoly\\Tarnwell\\TWAgent]\r\n"
                        "\"TWAgentInstallDir\"=\"" + install.path() + "/\"\r\n" + values);
     }
-    void TearDown() override { SetDefaultRotationPeriodMs(0); }
+    void TearDown() override
+    {
+        SetDefaultRotationPeriodMs(0);
+        SetDefaultRotationSizeLimit(0);
+    }
     std::string LogPath() const { return install.path() + "/logs/twprereqhandler.log"; }
     std::vector<std::string> Lines() const { return SplitLines(ReadWholeFile(LogPath())); }
     static int Count(const std::vector<std::string>& lines, const std::string& part)
@@ -101,14 +105,12 @@ TEST_F(AgentLog, StopWaitsForARunningPass)
 {
     Agent("\"TWAgentLogLevel\"=dword:00000004\r\n");
     SetDefaultRotationPeriodMs(1);
+    SetDefaultRotationSizeLimit(1); // every pass empties the live log
     for (int round = 0; round < 30; round++) {
         fs::create_directories(install.path() + "/logs");
         std::string text(2000001, 'x');
         WriteWholeFile(LogPath(), text);
         ASSERT_EQ(StartAgentLog("twprereqhandler.log"), 0u);
-        // From now on every pass empties the live log.
-        ASSERT_NE(gv_logRotationSettings, nullptr);
-        __atomic_store_n(&gv_logRotationSettings->sizeLimit, 1u, __ATOMIC_SEQ_CST);
         for (int i = 0; i < 20; i++)
             LogInfo("main thread line %d\n", i);
         PlatSleepMs(static_cast<unsigned>(round % 4));

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <regex>
 #include <string>
+#include <thread>
 
 #include "log_capture.h"
 #include "platform/clock.h"
@@ -65,11 +68,18 @@ TEST_F(Rotation, MissingLiveFileCountsAsEmpty)
     EXPECT_EQ(lines[1], "[ERROR] Error Code : 2 , Error Message : The system cannot find the file specified. ");
 }
 
-TEST_F(Rotation, OpenLogGoesOnWritingIntoTheEmptiedFile)
+// A log opened by appending, and one opened by emptying: after the
+// rotation both go on at the start of the emptied file.
+class RotationOfOpenLog : public Rotation, public ::testing::WithParamInterface<int (*)(void)> {};
+
+INSTANTIATE_TEST_SUITE_P(OpenModes, RotationOfOpenLog, ::testing::Values(OpenLogFileAppend, OpenLogFile),
+                         [](const auto& info) { return info.index == 0 ? "Append" : "Empty"; });
+
+TEST_P(RotationOfOpenLog, OpenLogGoesOnWritingIntoTheEmptiedFile)
 {
     InitLogDefaults();
     SetLogConfig(kLive, logs.path().c_str(), 2);
-    ASSERT_TRUE(OpenLogFileAppend());
+    ASSERT_TRUE(GetParam()());
     LogInfo("before the rotation\n");
     EXPECT_EQ(RotateLive(), 0u);
     LogInfo("after the rotation\n");
@@ -83,6 +93,99 @@ TEST_F(Rotation, OpenLogGoesOnWritingIntoTheEmptiedFile)
     EXPECT_NE(live.find("after the rotation"), std::string::npos);
     // Nothing but whole lines: the emptied file starts with a line.
     EXPECT_EQ(live.rfind("[ ", 0), 0u);
+}
+
+// Two threads write numbered lines while passes rotate the live log. Every
+// line must stand exactly once in the backups and the live log together,
+// whole: none lost between the copy and the emptying, none cut at the end
+// of a backup.
+TEST_P(RotationOfOpenLog, BusyWritersLoseNoLineToRotation)
+{
+    const int kWriters = 2;
+    const int kLines = 1200;
+    // Each writer writes at most this many lines from the start of one pass
+    // to the start of the next, so that passes come often whatever the
+    // scheduler does; and a pass starts once half of that has been written,
+    // so that writers are under way while it copies.
+    const int kLinesPerPass = 150;
+    // Every 16th line is longer than a stream buffer and reaches the file in
+    // several writes, where a copy that does not wait for the writers can
+    // cut it.
+    auto padding = [](int line) { return line % 16 == 0 ? 6000 : 50; };
+    InitLogDefaults();
+    SetLogConfig(kLive, logs.path().c_str(), 1);
+    ASSERT_TRUE(GetParam()());
+    fs::create_directory(At("saved"));
+
+    std::atomic<int> passes{0};
+    std::atomic<int> linesSincePass{0};
+    std::atomic<int> running{kWriters};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kWriters; t++) {
+        writers.emplace_back([&, t] {
+            const std::string text(6000, 'x');
+            int seenPass = -1, firstOfPass = 0;
+            for (int i = 0; i < kLines; i++) {
+                for (;;) {
+                    if (int pass = passes.load(); pass != seenPass) {
+                        seenPass = pass;
+                        firstOfPass = i;
+                    }
+                    if (i - firstOfPass < kLinesPerPass)
+                        break;
+                    std::this_thread::yield();
+                }
+                LogInfo("writer %d line %d %.*s\n", t, i, padding(i), text.c_str());
+                linesSincePass++;
+            }
+            running--;
+        });
+    }
+    while (running.load() > 0) {
+        if (linesSincePass.load() < kLinesPerPass / 2) {
+            std::this_thread::yield();
+            continue;
+        }
+        linesSincePass = 0;
+        int pass = ++passes;
+        // A limit of one byte: every pass rotates. Backup 1 is then moved
+        // aside, out of the count, so that every pass is as short as the
+        // first and nothing falls off the end.
+        ASSERT_EQ(RotateLoggerForEverRunningProcess(logs.path().c_str(), kLive, 5, 1), 0u);
+        fs::rename(At(Backup(1)), At("saved/" + std::to_string(pass)));
+    }
+    for (auto& writer : writers)
+        writer.join();
+    CloseLogFile();
+    FreeLogConfig();
+    EXPECT_GE(passes.load(), kLines / kLinesPerPass - 1);
+
+    const std::regex whole(R"(\[ \d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3} \] \[ \d+ \] \[[A-Z]+\] .*)");
+    const std::regex numbered(R"(.* \[INFO\] writer (\d) line (\d+) (x*))");
+    std::vector<std::vector<int>> seen(kWriters, std::vector<int>(kLines, 0));
+    std::vector<std::string> files = {kLive};
+    for (int n = 1; n <= passes.load(); n++)
+        files.push_back("saved/" + std::to_string(n));
+    for (const std::string& file : files) {
+        std::string text = Get(file);
+        ASSERT_TRUE(text.empty() || text.back() == '\n') << file << " ends inside a line";
+        for (const std::string& line : SplitLines(text)) {
+            // The rotation's banners begin with a line break of their own.
+            bool banner = line.empty() || line.rfind(" @@@", 0) == 0;
+            ASSERT_TRUE(banner || std::regex_match(line, whole)) << file << ": " << line.substr(0, 200);
+            std::smatch match;
+            if (!std::regex_match(line, match, numbered))
+                continue;
+            int t = std::stoi(match[1]);
+            int i = std::stoi(match[2]);
+            ASSERT_LT(i, kLines);
+            ASSERT_EQ(match[3].length(), padding(i)) << file << ": writer " << t << " line " << i << " is cut";
+            seen[t][i]++;
+        }
+    }
+    for (int t = 0; t < kWriters; t++)
+        for (int i = 0; i < kLines; i++)
+            ASSERT_EQ(seen[t][i], 1) << "writer " << t << " line " << i;
 }
 
 // Live file plus 0 to 4 backups, five files at most: every backup moves up

@@ -65,7 +65,7 @@ TEST_F(ConnectionFiles, ConnParamsLinesAreReadWhereSoundAndSkippedWhereNot)
     struct Case {
         std::string line;
         std::string entry; // empty: skipped
-        const char* why;   // logged when skipped
+        const char* why = nullptr; // logged when skipped
     } cases[] = {
         {"main 1 velmoradsn root secret 0 Main ODBC MYSQL NO", "main|1|velmoradsn|root|secret|0|Main|ODBC|MYSQL|0|(null)"},
         // Windows line ends, tabs, a password of NULL, a discarded sixth word.
@@ -105,7 +105,7 @@ TEST_F(ConnectionFiles, ConnParamsLinesAreReadWhereSoundAndSkippedWhereNot)
     EXPECT_EQ(LoadConnParamsEntryFromFile(dir_.file("connparams.txt").c_str()), 1);
     EXPECT_EQ(ConnParams(), expected);
     for (const Case& c : cases)
-        if (c.entry.empty()) EXPECT_TRUE(Logged(log, c.why)) << c.why;
+        if (c.entry.empty()) { EXPECT_TRUE(Logged(log, c.why)) << c.why; }
     EXPECT_EQ(gv_connParams.count, static_cast<int32_t>(expected.size()));
 }
 
@@ -226,7 +226,7 @@ TEST_F(ConnectionFiles, DSNMapFlagsChangeOnlyForKnownStatusAndType)
         EXPECT_EQ(SetDSNMapValid(c.status, c.type), c.result);
         EXPECT_EQ(gv_dsnMapValid, c.valid);
         EXPECT_EQ(gv_defaultDBType, c.defaultType);
-        if (c.message) EXPECT_TRUE(Logged(log, c.message));
+        if (c.message) { EXPECT_TRUE(Logged(log, c.message)); }
     }
     EXPECT_EQ(loaded, (std::vector<std::string>{"PGSQL", "SQLITE"}));
     SetDSNMapProviderLoader(nullptr);

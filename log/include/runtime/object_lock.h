@@ -12,6 +12,10 @@
 extern "C" {
 #endif
 
+/* Results of LockObject. */
+#define OBJECT_LOCK_HELD 1
+#define OBJECT_LOCK_UNAVAILABLE 0
+
 /* Results of UnlockObject. */
 #define OBJECT_LOCK_RELEASED 4
 #define OBJECT_LOCK_NOT_HELD 2
@@ -20,11 +24,14 @@ extern "C" {
  * also created on first use, so calling this is optional. */
 void InitMutex(void);
 
-/* Returns once the calling thread holds `key`. */
-void LockObject(const void* key);
+/* Returns OBJECT_LOCK_HELD once the calling thread holds `key`. Returns
+ * OBJECT_LOCK_UNAVAILABLE at once, without holding anything, when the lock's
+ * mutex cannot be created; that is reported on standard error and in the
+ * log the first time it happens. */
+int LockObject(const void* key);
 
 /* Releases `key`: OBJECT_LOCK_RELEASED (4), or OBJECT_LOCK_NOT_HELD (2) when
- * nobody held it. */
+ * nobody held it. Only threads waiting for `key` are woken. */
 int UnlockObject(const void* key);
 
 #ifdef __cplusplus

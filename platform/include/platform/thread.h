@@ -30,6 +30,8 @@ void PlatCondDestroy(PlatCond* cond);
  * `mutex` again before returning. */
 void PlatCondWait(PlatCond* cond, PlatMutex* mutex);
 void PlatCondBroadcast(PlatCond* cond);
+/* Wakes at least one thread waiting on `cond`, if any waits. */
+void PlatCondSignal(PlatCond* cond);
 
 #ifdef __cplusplus
 }

@@ -42,8 +42,10 @@ typedef struct LogRotationSettings {
 LogRotationSettings* CreateLogRotationSettings(void);
 void FreeLogRotationSettings(LogRotationSettings* settings);
 
-/* Seam: the timer period that new records get; 0 restores the default. */
+/* Seams: the timer period and the size limit that new records get; 0
+ * restores the default. */
 void SetDefaultRotationPeriodMs(uint32_t milliseconds);
+void SetDefaultRotationSizeLimit(uint32_t bytes);
 
 /* With the timer enabled: creates the rotation timer queue and runs the
  * first check, which arms the timer. Otherwise one check. The record must

@@ -110,8 +110,9 @@ TEST_P(DBOnEngine, EachThreadGetsItsOwnSessionAndOldOnesAreReopened)
     }).join();
     ASSERT_NE(other, nullptr);
     EXPECT_NE(other, mine);
-    if (engine() != Engine::sqlite)
+    if (engine() != Engine::sqlite) {
         EXPECT_EQ(seenElsewhere, 0);
+    }
     ASSERT_EQ(CommitDBTransaction(mine), VELMORA_SUCCESS);
     EXPECT_EQ(QueryNumber(mine, "select count(*) from owners"), 1);
 

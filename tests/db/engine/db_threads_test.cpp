@@ -60,8 +60,9 @@ void Hammer(const char* pool, bool shared, const std::function<bool(DBConnection
         thread.join();
     EXPECT_EQ(clashes, 0) << "a connection was held by two threads at once";
     EXPECT_EQ(failures, 0);
-    if (shared)
+    if (shared) {
         EXPECT_EQ(nulls, 0) << "a shared connection is never refused";
+    }
 }
 
 class FakePoolThreads : public fake_db::FakeDBTest {};

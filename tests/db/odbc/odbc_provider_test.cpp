@@ -136,8 +136,9 @@ TEST_P(Odbc, ConnectionsShareOneEnvironmentAndLeaveNothingOpen)
     for (int i = 0; i < 1000; i++) {
         ConnectionPtr connection = Connect(i % 2 ? dsnEntry_.get() : stringEntry_.get());
         ASSERT_TRUE(connection) << "open " << i;
-        if (i % 100 == 0)
+        if (i % 100 == 0) {
             ASSERT_EQ(Scalar(connection.get(), "SELECT COUNT(*) FROM t"), "2") << "open " << i;
+        }
     }
     EXPECT_EQ(OpenFileCount(), files);
     EXPECT_EQ(gv_odbcEnv, nullptr);
@@ -179,8 +180,9 @@ TEST_P(Odbc, ValuesRoundTripThroughProviderAndDialect)
     EXPECT_EQ(ODBCExecuteUpdate(connection.get(), create), 1) << create;
     free(create);
     // MySQL's "text" holds 64 KB: the 1 MB value needs MariaDB's long kind.
-    if (engine() == Engine::mariadb)
+    if (engine() == Engine::mariadb) {
         ASSERT_EQ(ODBCExecuteUpdate(connection.get(), "ALTER TABLE Kinds MODIFY Note LONGTEXT"), 1);
+    }
 
     std::string longText;
     for (int i = 0; longText.size() < 1000000; i++)
@@ -196,8 +198,9 @@ TEST_P(Odbc, ValuesRoundTripThroughProviderAndDialect)
         auto** values = static_cast<void**>(calloc(kinds.size(), sizeof(void*)));
         auto* lengths = static_cast<int32_t*>(calloc(kinds.size(), sizeof(int32_t)));
         for (size_t i = 0; i < kinds.size(); i++)
-            if (texts[i])
+            if (texts[i]) {
                 ASSERT_EQ(AllocateAndCopyColumnValue(&values[i], &lengths[i], kinds[i].type, texts[i]), 1);
+            }
         RowObject* row = CreateNewRowObject(values, lengths);
         originals.push_back(row);
         char* insert = dialect->GenInsertQuery("Kinds", row);
