@@ -127,11 +127,12 @@ bool FirstNumber(DBResultSet* result, int64_t* number)
     }
 }
 
-// refused: the row cannot give a batch (logged where found).
-enum class Attempt { reserved, retry, missingTable, refused };
+// refused: the row cannot give a batch (logged where found); created: the
+// sequence had no row and now has one at 0, to be moved on at once.
+enum class Attempt { reserved, created, retry, missingTable, refused };
 
-// One transaction: move the row on by a batch and read its new end, or
-// insert the first batch. *first/*last receive the batch.
+// One transaction: move the row on by a batch and read its new end; a
+// sequence without a row gets one at 0 instead. *first/*last receive the batch.
 Attempt ReserveOnce(DBConnection* connection, const std::string& literal, int32_t* first, int32_t* last)
 {
     std::string update = "update SeqGenState set CURRENTBATCHEND = CURRENTBATCHEND + " +
@@ -179,21 +180,20 @@ Attempt ReserveOnce(DBConnection* connection, const std::string& literal, int32_
         *last = static_cast<int32_t>(end);
         return Attempt::reserved;
     }
-    std::string insert = "insert into SeqGenState (SEQNAME, CURRENTBATCHEND) values (" + literal + ", " +
-                         std::to_string(SEQ_BATCH_SIZE) + ")";
+    // No row yet. A batch is only ever taken from a row this transaction
+    // has just moved on: an update that found no row proves nothing about
+    // the select after it, which may already see a first row another process
+    // committed in between (and would then hand out that process's batch).
+    // So the row is created at 0 on its own, and the next attempt moves it.
+    RollbackDBTransaction(connection);
+    std::string insert = "insert into SeqGenState (SEQNAME, CURRENTBATCHEND) values (" + literal + ", 0)";
     LogTrace("Insert Query %s\n", insert.c_str());
     if (ExecuteUpdate(connection, insert.c_str()) != VELMORA_SUCCESS) {
         // Most likely another process inserted the row first: the next
         // attempt finds it and moves it on.
-        LogError("ExecuteUpdate Failed for insert\n");
-        RollbackDBTransaction(connection);
-        return Attempt::retry;
+        LogDebug("ExecuteUpdate Failed for insert\n");
     }
-    if (CommitDBTransaction(connection) != VELMORA_SUCCESS)
-        return Attempt::retry;
-    *first = 1;
-    *last = SEQ_BATCH_SIZE;
-    return Attempt::reserved;
+    return Attempt::created;
 }
 
 bool IsConnectionForMysql(const std::string& connectionName)
@@ -219,8 +219,10 @@ extern "C" int UpdateSeqGen(const char* tableName, const char* sequenceName)
         std::string connectionName = ConnectionNameFor(tableName);
         std::string literal = Literal(sequenceName, IsConnectionForMysql(connectionName));
         std::lock_guard<std::mutex> hold(g_lock);
-        for (int attempt = 0; attempt < kAttempts && outcome == Attempt::retry; attempt++) {
-            if (attempt > 0)
+        for (int attempt = 0; attempt < kAttempts && (outcome == Attempt::retry || outcome == Attempt::created);
+             attempt++) {
+            // A row just created is moved on at once; a failed attempt waits.
+            if (attempt > 0 && outcome == Attempt::retry)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10 * attempt));
             DBConnection* connection = ReservationConnection(connectionName);
             if (connection == nullptr)
