@@ -19,7 +19,8 @@ if [ -f "$stamp" ] && [ -f "$install/bin/twlibxml2.dll" ]; then
     exit 0
 fi
 
-if ! ls -d "$work"/source/libxml2-*/ >/dev/null 2>&1; then
+# A fetch that was cut short is started again (the marker comes last).
+if [ ! -f "$work/source/.fetched" ]; then
     rm -rf "$work/source"
     mkdir -p "$work/source"
     echo "build-twlibxml2: fetching Debian's libxml2 source" >&2
@@ -28,6 +29,7 @@ if ! ls -d "$work"/source/libxml2-*/ >/dev/null 2>&1; then
         echo "build-twlibxml2: apt-get source libxml2 failed (is a deb-src entry enabled? scripts/install-deps.sh adds one)" >&2
         exit 1
     }
+    touch "$work/source/.fetched"
 fi
 source=$(ls -d "$work"/source/libxml2-*/ | head -n 1)
 

@@ -87,4 +87,11 @@ windows_data='Z:'$(echo "$data" | tr / '\\')
 status=0
 (cd "$work/bin" && "$wine" store.exe "$windows_data" ${variant:+"$variant"}) 2>&1 | tr -d '\r' || status=$?
 rows | sed 's/^/db: /'
+# The program removes its folder when it ends (Windows refuses while a
+# process still works in it).
+leftover=$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp/velmora-store.* 2>/dev/null || true)
+if [ -n "$leftover" ]; then
+  echo "FAILED: store.exe left $leftover behind"
+  status=1
+fi
 exit $status

@@ -333,6 +333,10 @@ done:
     if (getenv("STORE_KEEP")) {
         printf("kept %s\n", root);
     } else {
+        /* Out of <root>/bin first: Windows removes no folder that is a
+         * process's current directory. */
+        if (chdir(root) != 0 || chdir("..") != 0)
+            fprintf(stderr, "store: cannot leave %s\n", root);
         char command[4200];
 #ifdef _WIN32
         snprintf(command, sizeof command, "rmdir /s /q \"%s\"", root);
