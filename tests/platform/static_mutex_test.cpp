@@ -28,7 +28,7 @@ TEST(StaticMutex, ZeroedRecordIsTheCLibrarysInitialiser)
 // and the lock can be taken again after each release.
 TEST(StaticMutex, SerialisesThreads)
 {
-    constexpr int kThreads = 4, kRounds = 20000;
+    constexpr int kThreads = 4, kRounds = 5000;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; t++)
         threads.emplace_back([] {
