@@ -21,6 +21,15 @@ foreach(target ${TW_EXPORTED_TARGETS})
   install(DIRECTORY ${root}/ DESTINATION ${TW_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
 endforeach()
 
+# The Windows store's libxml2: the DLL ships beside the programs, its import
+# library beside ours (the package's LibXml2::LibXml2, see twagentConfig).
+if(TW_BUILD_DATASTORE AND WIN32 AND CMAKE_CROSSCOMPILING)
+  get_target_property(twlibxml2_dll LibXml2::LibXml2 IMPORTED_LOCATION)
+  get_target_property(twlibxml2_implib LibXml2::LibXml2 IMPORTED_IMPLIB)
+  install(FILES ${twlibxml2_dll} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${twlibxml2_implib} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
+
 set(TW_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/twagent)
 install(EXPORT twagentTargets NAMESPACE twagent:: DESTINATION ${TW_CMAKE_PACKAGE_DIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/twagentConfig.cmake.in

@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config file
   libgtest-dev libgmock-dev libbenchmark-dev
   mingw-w64 wine wine64
+  # apt-get source unpacks with dpkg-source (libxml2 for the Windows builds).
+  dpkg-dev
   libxml2-dev unixodbc-dev libsqlite3-dev sqlite3
   # The ODBC driver manager with its tools and the drivers the store's tests
   # reach the engines through (SQLite3, psqlODBC, MariaDB Connector/ODBC).
@@ -26,8 +28,24 @@ server_services=(postgresql mariadb firebird3.0)
 
 # wine32 runs the i686 build as it ships; it needs a kernel that executes
 # 32-bit code. Where that is switched off, the x86_64 build stands in.
+# wine32's odbc32 hands ODBC calls to the host's 32-bit unixODBC, which
+# loads 32-bit drivers: those let the i686 data store reach the engines.
 if "$(dirname "$0")/can-run-32bit.sh"; then
-  packages+=(wine32:i386)
+  packages+=(wine32:i386 unixodbc:i386 libsqliteodbc:i386 odbc-postgresql:i386)
+fi
+
+# The distribution's source archive, for `apt-get source libxml2`
+# (scripts/build-twlibxml2.sh): a deb-src entry in a file of its own,
+# beside the machine's own sources and naming the same mirrors.
+source_list=/etc/apt/sources.list.d/twagent-deb-src.sources
+need_update=
+if [ ! -e "$source_list" ] && ! grep -rqs '^\(deb-src\|Types:.*deb-src\)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$source_list"
+  else
+    grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | sed 's/^deb /deb-src /' >"${source_list%.sources}.list"
+  fi
+  need_update=1
 fi
 
 missing=()
@@ -37,6 +55,9 @@ for package in "${packages[@]}"; do
   fi
 done
 
+if [ -n "$need_update" ] && [ ${#missing[@]} -eq 0 ]; then
+  apt-get update -qq
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then

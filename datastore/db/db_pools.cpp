@@ -24,7 +24,7 @@ namespace {
 // Connections taken out of a shared (single-connection) pool by a re-open.
 // Other threads may still be running a statement on such a connection, so
 // it is closed only with all the others at shut-down.
-std::mutex g_retiredMutex;
+PlatGlobalMutex g_retiredMutex;
 std::vector<DBConnection*> g_retired;
 
 // The entries of gv_connParams as they are now (start-up reads them while
@@ -125,7 +125,7 @@ DBConnection* ReopenLocked(LCDNode* node, bool shared)
     node->data = fresh;
     LogDebug(" %s : Connection Established\n", params->connectionName);
     if (shared) {
-        std::lock_guard<std::mutex> hold(g_retiredMutex);
+        std::lock_guard<PlatGlobalMutex> hold(g_retiredMutex);
         g_retired.push_back(old);
     } else {
         CloseDBConnection(old);
@@ -285,7 +285,7 @@ extern "C" void CloseAllDBConnections(void)
     }
     std::vector<DBConnection*> retired;
     {
-        std::lock_guard<std::mutex> hold(g_retiredMutex);
+        std::lock_guard<PlatGlobalMutex> hold(g_retiredMutex);
         retired.swap(g_retired);
     }
     for (DBConnection* connection : retired)

@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/thread.h"
 #include "runtime/log.h"
 #include "velmora/db_provider.h"
 #include "db_internal.h"
@@ -25,7 +26,7 @@ const DBProvider* gv_providerSlots[DB_PROVIDER_SLOT_COUNT] = {nullptr, nullptr};
 
 namespace {
 
-std::mutex g_catalogueMutex;
+PlatGlobalMutex g_catalogueMutex;
 std::vector<const DBProvider*> g_catalogue;
 
 std::atomic_ref<const DBProvider*> Slot(int index) { return std::atomic_ref<const DBProvider*>(gv_providerSlots[index]); }
@@ -55,7 +56,7 @@ extern "C" int RegisterDBProvider(const DBProvider* provider)
 {
     if (provider == nullptr || provider->version != DB_PROVIDER_VERSION || provider->name == nullptr)
         return VELMORA_FAILURE;
-    std::lock_guard<std::mutex> hold(g_catalogueMutex);
+    std::lock_guard<PlatGlobalMutex> hold(g_catalogueMutex);
     if (FindLocked(provider->name) != nullptr)
         return VELMORA_FAILURE;
     try {
@@ -70,13 +71,13 @@ extern "C" const DBProvider* FindDBProvider(const char* name)
 {
     if (name == nullptr)
         return nullptr;
-    std::lock_guard<std::mutex> hold(g_catalogueMutex);
+    std::lock_guard<PlatGlobalMutex> hold(g_catalogueMutex);
     return FindLocked(name);
 }
 
 extern "C" void ClearDBProviders(void)
 {
-    std::lock_guard<std::mutex> hold(g_catalogueMutex);
+    std::lock_guard<PlatGlobalMutex> hold(g_catalogueMutex);
     for (int i = 0; i < DB_PROVIDER_SLOT_COUNT; i++)
         Slot(i).store(nullptr, std::memory_order_release);
     g_catalogue.clear();
@@ -87,7 +88,7 @@ extern "C" int LoadDBProvider(const char* name)
 {
     if (name == nullptr)
         return VELMORA_FAILURE;
-    std::lock_guard<std::mutex> hold(g_catalogueMutex);
+    std::lock_guard<PlatGlobalMutex> hold(g_catalogueMutex);
     const DBProvider* provider = FindLocked(name);
     if (provider == nullptr)
         return VELMORA_FAILURE;
@@ -104,7 +105,7 @@ extern "C" void UnloadDBProvider(const char* name)
 {
     if (name == nullptr)
         return;
-    std::lock_guard<std::mutex> hold(g_catalogueMutex);
+    std::lock_guard<PlatGlobalMutex> hold(g_catalogueMutex);
     for (int i = 0; i < DB_PROVIDER_SLOT_COUNT; i++) {
         const DBProvider* provider = Slot(i).load();
         if (provider != nullptr && strcmp(provider->name, name) == 0) {
@@ -151,7 +152,7 @@ extern "C" int InitDBProvider(void)
         return VELMORA_FAILURE;
     }
     {
-        std::lock_guard<std::mutex> hold(g_catalogueMutex);
+        std::lock_guard<PlatGlobalMutex> hold(g_catalogueMutex);
         for (int i = 0; i < DB_PROVIDER_SLOT_COUNT; i++)
             Slot(i).store(nullptr, std::memory_order_release);
     }

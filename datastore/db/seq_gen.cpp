@@ -1,5 +1,4 @@
 // Identifier batches reserved in SeqGenState (see velmora/seq_gen.h).
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -7,9 +6,10 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/thread.h"
 #include "runtime/log.h"
 #include "runtime/object_lock.h"
 #include "velmora/column_types.h"
@@ -33,7 +33,7 @@ const char kProbeStatement[] = "select SEQNAME, CURRENTBATCHEND from SeqGenState
 // The reservations' own connections by connection name. One lock for all:
 // reservations are rare (one per 300 numbers), and it keeps a connection
 // from being used by two reservations at once.
-std::mutex g_lock;
+PlatGlobalMutex g_lock;
 std::map<std::string, DBConnection*> g_connections;
 
 // The connection for reservations in the named database, opened on first
@@ -218,12 +218,12 @@ extern "C" int UpdateSeqGen(const char* tableName, const char* sequenceName)
     try {
         std::string connectionName = ConnectionNameFor(tableName);
         std::string literal = Literal(sequenceName, IsConnectionForMysql(connectionName));
-        std::lock_guard<std::mutex> hold(g_lock);
+        std::lock_guard<PlatGlobalMutex> hold(g_lock);
         for (int attempt = 0; attempt < kAttempts && (outcome == Attempt::retry || outcome == Attempt::created);
              attempt++) {
             // A row just created is moved on at once; a failed attempt waits.
             if (attempt > 0 && outcome == Attempt::retry)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10 * attempt));
+                PlatSleepMs(static_cast<unsigned>(10 * attempt));
             DBConnection* connection = ReservationConnection(connectionName);
             if (connection == nullptr)
                 continue;
@@ -301,7 +301,7 @@ extern "C" int PrepareSeqGenState(void)
         UnlockObject(&gv_connParams);
         return VELMORA_ALLOC_FAILURE;
     }
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<PlatGlobalMutex> hold(g_lock);
     for (const std::string& name : names) {
         DBConnection* connection = ReservationConnection(name);
         auto readable = [&] {
@@ -328,7 +328,7 @@ extern "C" int PrepareSeqGenState(void)
 
 extern "C" void CloseSeqGenConnections(void)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<PlatGlobalMutex> hold(g_lock);
     for (auto& [name, connection] : g_connections)
         CloseDBConnection(connection);
     g_connections.clear();

@@ -27,17 +27,61 @@
 #include <time.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+/* Windows' ODBC headers expect windows.h first. */
+#include <direct.h>
+#include <windows.h>
+#define SEP "\\"
+#else
+#define SEP "/"
+#endif
 #include <odbcinst.h>
 #include <velmora/velmora.h>
 
 static double NowMs(void)
 {
+#ifdef _WIN32
+    return (double)GetTickCount64();
+#else
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+#endif
 }
 
-static int CopyFile(const char* from, const char* to)
+static int MakeDir(const char* path)
+{
+#ifdef _WIN32
+    return _mkdir(path);
+#else
+    return mkdir(path, 0700);
+#endif
+}
+
+/* A new folder of this run's own below the system's temporary folder;
+ * fills root (size bytes). */
+static int MakeRoot(char* root, size_t size)
+{
+#ifdef _WIN32
+    char temp[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp)
+        return 0;
+    for (unsigned attempt = 0; attempt < 100; attempt++) {
+        int n = snprintf(root, size, "%svelmora-store.%lu.%u", temp, (unsigned long)GetCurrentProcessId(), attempt);
+        if (n < 0 || (size_t)n >= size)
+            return 0;
+        if (_mkdir(root) == 0)
+            return 1;
+    }
+    return 0;
+#else
+    int n = snprintf(root, size, "/tmp/velmora-store.XXXXXX");
+    return n > 0 && (size_t)n < size && mkdtemp(root) != NULL;
+#endif
+}
+
+static int CopyOneFile(const char* from, const char* to)
 {
     FILE* in = fopen(from, "rb");
     FILE* out = in ? fopen(to, "wb") : NULL;
@@ -65,11 +109,11 @@ static int CopyFiles(const char* fromDir, const char* toDir)
     while (ok && (item = readdir(dir)) != NULL) {
         char from[4096], to[4096];
         struct stat info;
-        snprintf(from, sizeof from, "%s/%s", fromDir, item->d_name);
-        snprintf(to, sizeof to, "%s/%s", toDir, item->d_name);
+        snprintf(from, sizeof from, "%s" SEP "%s", fromDir, item->d_name);
+        snprintf(to, sizeof to, "%s" SEP "%s", toDir, item->d_name);
         if (stat(from, &info) != 0 || !S_ISREG(info.st_mode) || strstr(item->d_name, ".db"))
             continue;
-        ok = CopyFile(from, to);
+        ok = CopyOneFile(from, to);
     }
     closedir(dir);
     return ok;
@@ -226,17 +270,17 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: store <data directory> [<variant directory>]\n");
         return 2;
     }
-    char root[] = "/tmp/velmora-store.XXXXXX";
-    if (!mkdtemp(root)) {
-        perror("store: mkdtemp");
+    char root[800];
+    if (!MakeRoot(root, sizeof root)) {
+        fprintf(stderr, "store: cannot create a temporary folder\n");
         return 1;
     }
     char data[1024], bin[1024], odbcIni[1024], list[1100];
-    snprintf(data, sizeof data, "%s/data", root);
-    snprintf(bin, sizeof bin, "%s/bin", root);
-    snprintf(odbcIni, sizeof odbcIni, "%s/odbc.ini", root);
-    snprintf(list, sizeof list, "%s/datasources.txt", data);
-    if (mkdir(data, 0700) != 0 || mkdir(bin, 0700) != 0 || !CopyFiles(argv[1], data) ||
+    snprintf(data, sizeof data, "%s" SEP "data", root);
+    snprintf(bin, sizeof bin, "%s" SEP "bin", root);
+    snprintf(odbcIni, sizeof odbcIni, "%s" SEP "odbc.ini", root);
+    snprintf(list, sizeof list, "%s" SEP "datasources.txt", data);
+    if (MakeDir(data) != 0 || MakeDir(bin) != 0 || !CopyFiles(argv[1], data) ||
         (argc > 2 && !CopyFiles(argv[2], data)) || chdir(bin) != 0) {
         fprintf(stderr, "store: cannot prepare %s from %s\n", root, argv[1]);
         return 1;
@@ -249,8 +293,16 @@ int main(int argc, char** argv)
         /* The run's own data sources, so the user's ODBC setup stays as it
          * is. The example's SQLite file lies at ../data/velmora.db as seen
          * from <root>/bin. */
-        fclose(fopen(odbcIni, "w"));
-        setenv("ODBCINI", odbcIni, 1);
+#ifdef _WIN32
+        /* Windows keeps data sources in the registry, per user. */
+        (void)odbcIni;
+#else
+        FILE* ini = fopen(odbcIni, "w");
+        if (!ini || fclose(ini) != 0 || setenv("ODBCINI", odbcIni, 1) != 0) {
+            fprintf(stderr, "store: cannot create %s\n", odbcIni);
+            return 1;
+        }
+#endif
         if (CreateDSNFromFile(list) != 1) {
             fprintf(stderr, "store: cannot register the data sources of %s\n", list);
             return 1;
@@ -281,8 +333,16 @@ done:
     if (getenv("STORE_KEEP")) {
         printf("kept %s\n", root);
     } else {
+        /* Out of <root>/bin first: Windows removes no folder that is a
+         * process's current directory. */
+        if (chdir(root) != 0 || chdir("..") != 0)
+            fprintf(stderr, "store: cannot leave %s\n", root);
         char command[4200];
+#ifdef _WIN32
+        snprintf(command, sizeof command, "rmdir /s /q \"%s\"", root);
+#else
         snprintf(command, sizeof command, "rm -rf '%s'", root);
+#endif
         if (system(command) != 0)
             fprintf(stderr, "store: cannot remove %s\n", root);
     }

@@ -81,3 +81,9 @@ void PlatCondDestroy(PlatCond* cond)
 void PlatCondWait(PlatCond* cond, PlatMutex* mutex) { pthread_cond_wait(&cond->handle, &mutex->handle); }
 void PlatCondBroadcast(PlatCond* cond) { pthread_cond_broadcast(&cond->handle); }
 void PlatCondSignal(PlatCond* cond) { pthread_cond_signal(&cond->handle); }
+
+/* glibc's PTHREAD_MUTEX_INITIALIZER is all zero bytes (a default mutex), so
+ * a zeroed record is an initialised mutex; tests/platform checks that. */
+static_assert(sizeof(pthread_mutex_t) <= sizeof(PlatStaticMutex), "PlatStaticMutex too small for pthread_mutex_t");
+void PlatStaticMutexLock(PlatStaticMutex* mutex) { pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(mutex)); }
+void PlatStaticMutexUnlock(PlatStaticMutex* mutex) { pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(mutex)); }

@@ -58,3 +58,8 @@ void PlatCondWait(PlatCond* cond, PlatMutex* mutex)
 
 void PlatCondBroadcast(PlatCond* cond) { WakeAllConditionVariable(&cond->handle); }
 void PlatCondSignal(PlatCond* cond) { WakeConditionVariable(&cond->handle); }
+
+/* A zeroed SRWLOCK is SRWLOCK_INIT. */
+static_assert(sizeof(SRWLOCK) <= sizeof(PlatStaticMutex), "PlatStaticMutex too small for SRWLOCK");
+void PlatStaticMutexLock(PlatStaticMutex* mutex) { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(mutex)); }
+void PlatStaticMutexUnlock(PlatStaticMutex* mutex) { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(mutex)); }

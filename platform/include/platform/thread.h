@@ -33,7 +33,23 @@ void PlatCondBroadcast(PlatCond* cond);
 /* Wakes at least one thread waiting on `cond`, if any waits. */
 void PlatCondSignal(PlatCond* cond);
 
+/* A process-wide mutex that needs no creation, so taking it cannot fail: a
+ * zero-initialised record (a file-scope variable) is an unlocked mutex. It
+ * is never destroyed. Not recursive. */
+typedef struct PlatStaticMutex { void* state[8]; } PlatStaticMutex;
+void PlatStaticMutexLock(PlatStaticMutex* mutex);
+void PlatStaticMutexUnlock(PlatStaticMutex* mutex);
+
 #ifdef __cplusplus
 }
+
+/* A PlatStaticMutex for std::lock_guard and std::unique_lock: a file-scope
+ * `PlatGlobalMutex g_lock;` is constant-initialised, ready before any
+ * constructor runs. (The Windows builds' C++ library has no std::mutex.) */
+struct PlatGlobalMutex {
+    PlatStaticMutex record {};
+    void lock() { PlatStaticMutexLock(&record); }
+    void unlock() { PlatStaticMutexUnlock(&record); }
+};
 #endif
 #endif
