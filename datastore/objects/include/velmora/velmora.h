@@ -40,6 +40,10 @@
 /* Tables loaded from and saved to their databases; default data. */
 #include "velmora/table_persistence.h"
 
+/* Data objects: related rows of several tables fetched, edited and saved
+ * as one. */
+#include "velmora/data_object.h"
+
 /* Starting and stopping the store on its data directory. */
 #include "velmora/velmora_startup.h"
 
