@@ -9,9 +9,11 @@
  * to them.
  *
  * Rows are RowUnits grouped per table in RowCollections. A row is known by
- * its key string: the table name immediately followed by the text of each
- * primary-key value (ColumnValueToString) in the definition's key order,
- * nothing in between. A key can be in a DO once only.
+ * its key string: the table name followed by the text of each primary-key
+ * value (ColumnValueToString) in the definition's key order, each part
+ * preceded by the byte 0x1F, so that composite keys such as (1, 12) and
+ * (11, 2), or a table name that begins another, never share a key. A key
+ * can be in a DO once only.
  *
  * Row states are the ROW_STATE_* flags of velmora/table_data.h: 1 stored
  * (read from the database), 2 new, 4 updated, 8 deleted. Saving reads the
@@ -148,8 +150,10 @@ DataObject* GetDataObjectByCriteria(LCDVector* tableNames, const QueryCondition*
  * primary-key values, every other table by each foreign key that leads
  * (directly or through other tables) to a key column of rowUnit's table.
  * rowUnit's table must be in the list ("RowUnit belongs to table %s, which
- * is not present in the tableList.\n", null). A table without constraints
- * logs "No constraints for table %s.\n". The DO owns the query. */
+ * is not present in the tableList.\n", null). rowUnit's values stand in the
+ * definition's column order (a unit of a collection holding every column).
+ * A table without constraints logs "No constraints for table %s.\n". The
+ * DO owns the query. */
 DataObject* GetDataObjectByRowUnit(LCDVector* tableNames, const RowUnit* rowUnit);
 
 /* found is set to 1 when the foreign-key chain from referenceTable's
@@ -326,12 +330,16 @@ int SaveDataObject(DataObject* dataObject);
  * Insert Row with keystring %s.  Row already exists."); 9 marks the
  * target's unit deleted or is inserted with state 9; 1 and 10 are ignored.
  * A table target lacks is added with the source's columns, then every
- * unit except state 10 is inserted (9 keeping 9). Inserted units get
- * state 2 (9 excepted). Returns target; null for null arguments or when a
+ * unit except state 10 is inserted. An inserted unit that the database
+ * holds already (bit 1: states 1, 5, 9) keeps its state, so that saving the
+ * target updates or deletes it and never inserts it twice; other inserted
+ * units get state 2 (generated and default values filled). Columns are
+ * matched by name when the two DOs hold different columns of a table. Returns target; null for null arguments or when a
  * collection cannot be made ("tempRowCollection is NULL\n"). */
 DataObject* MergeDataObject(DataObject* target, DataObject* source);
 
-/* A deep copy in a new DO: same table list, query pointer (not owned) and
+/* A deep copy in a new DO: same table list, query pointer (not owned: it is
+ * valid only while the query's owner lives) and
  * collections; each unit copied with its state and registered under its
  * key. Null on failure. */
 DataObject* CloneDataObject(DataObject* dataObject);
