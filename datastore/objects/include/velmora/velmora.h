@@ -47,6 +47,9 @@
  * as one. */
 #include "velmora/data_object.h"
 
+/* Personalities over data objects; index tables of dominant tables. */
+#include "velmora/personality.h"
+
 /* Starting and stopping the store on its data directory. */
 #include "velmora/velmora_startup.h"
 
