@@ -225,6 +225,23 @@ TEST_P(StoredQueryOnEngine, RowsOfTheQueryTablesGiveTheStatementAndItsRows)
     EXPECT_TRUE(Logged("Join 90 of query 2 has the unknown JOINTYPE CROSS"));
     EXPECT_EQ(RunAllStoredQueries(), VELMORA_FAILURE);
     EXPECT_TRUE(Logged("stored query 2 cannot be run"));
+
+    // The example's default data holds three queries that all run.
+    for (const char* table : kQueryTables)
+        Exec(std::string("delete from ") + table);
+    ASSERT_EQ(SaveDataInXML(TW_EXAMPLES_DATA "/stored_queries_data.xml"), VELMORA_SUCCESS);
+    EXPECT_EQ(RunAllStoredQueries(), VELMORA_SUCCESS);
+    const std::vector<std::string> expected[] = {{"Alpha|2", "O'Brien \\ Sons|1"}, {"pc-3|NULL", "pc-1|NULL"}, {}};
+    for (int id = 1; id <= 3; id++) {
+        std::unique_ptr<char, decltype(&std::free)> statement(GetStoredQueryStatement(id), &std::free);
+        ASSERT_NE(statement, nullptr) << id;
+        auto rows = db().Query(statement.get());
+        ASSERT_TRUE(rows.has_value()) << statement.get() << ": " << db().LastError();
+        std::vector<std::string> got;
+        for (const auto& row : *rows)
+            got.push_back(row[0].value_or("NULL") + "|" + row[1].value_or("NULL").substr(0, 4));
+        EXPECT_EQ(got, expected[id - 1]) << statement.get();
+    }
 }
 
 }  // namespace
