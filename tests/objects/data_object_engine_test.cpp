@@ -175,6 +175,13 @@ TEST_P(DataObjectOnEngine, EditedObjectIsSavedOnceParentsFirstAndFailedRowsAreRe
     ASSERT_EQ(DeleteRowUnit(FindRowUnitOnCriteria("Machine", dataObject, "MachineId = 11"), dataObject),
               VELMORA_SUCCESS);
 
+    // A machine made and deleted again in memory (state 10) is never written.
+    machine[static_cast<size_t>(hostColumn)] = "pc-gone";
+    ASSERT_EQ(InsertStringRowIntoDO(dataObject, "Machine", machine.data()), VELMORA_SUCCESS);
+    RowUnit* gone = GetLastRowUnit("Machine", dataObject);
+    ASSERT_EQ(DeleteRowUnit(gone, dataObject), VELMORA_SUCCESS);
+    EXPECT_EQ(gone->rowState, ROW_STATE_NEW | ROW_STATE_DELETED);
+
     std::vector<std::string> kinds = Kinds(Save(dataObject));
     ASSERT_EQ(kinds.size(), 4u);
     EXPECT_EQ(kinds[0], "insert Site") << "the site comes before the machine that refers to it";
@@ -188,6 +195,7 @@ TEST_P(DataObjectOnEngine, EditedObjectIsSavedOnceParentsFirstAndFailedRowsAreRe
         for (RowUnit* unit = c->firstRow; unit; unit = unit->next)
             EXPECT_EQ(unit->rowState, ROW_STATE_STORED) << c->tableName;
     EXPECT_EQ(FindRowUnitOnCriteria("Machine", dataObject, "MachineId = 11"), nullptr);
+    EXPECT_EQ(FindRowUnitOnCriteria("Machine", dataObject, "HostName = 'pc-gone'"), nullptr);
     EXPECT_TRUE(Save(dataObject).empty()) << "a saved object has nothing left to write";
 
     // One failing insert keeps state 2; the update beside it succeeds; the

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fault_injection.h"
 #include "log_capture.h"
 #include "velmora/data_object.h"
 #include "velmora/seq_state.h"
@@ -396,6 +397,49 @@ TEST_F(DataObjectMemory, MergeAndCloneMatchTheReferenceModelOnRandomObjects)
         FreeDataObject(source);
         FreeDataObject(target);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Every allocation of building, cloning, merging and reading an object
+// failing in turn: the operations report it and leave nothing behind (the
+// pool's debug mode makes each pool allocation one that can fail).
+TEST_F(DataObjectMemory, EveryAllocationFailureIsReportedAndLeavesNothingBehind)
+{
+    int debug = GetMemPoolDebug();
+    SetMemPoolDebug(1);
+    long total = ForEveryAllocationFailure([&](long n, bool& fired) {
+        FailingAllocations faults(n);
+        DataObject* target = CreateDataObject();
+        DataObject* source = CreateDataObject();
+        if (target && source && AddTableToDO(target, "Ticket", nullptr) == VELMORA_SUCCESS &&
+            AddTableToDO(source, "Ticket", nullptr) == VELMORA_SUCCESS &&
+            AddTableToDO(source, "OrderLine", nullptr) == VELMORA_SUCCESS) {
+            const char* const tickets[][2] = {{"1", "a"}, {"2", nullptr}, {nullptr, "c"}};
+            for (auto& row : tickets)
+                InsertStringRowIntoDO(source, "Ticket", row);
+            const char* const line[] = {"1", "2", "3"};
+            InsertStringRowIntoDO(source, "OrderLine", line);
+            InsertStringRowIntoDO(target, "Ticket", tickets[0]);
+            DataObject* clone = CloneDataObject(source);
+            FreeDataObject(clone);
+            MergeDataObject(target, source);
+            FreeDOColumnValues(GetColumnValuesFromDO("TicketId", "Ticket", target));
+            free(GetColumnValueFromDO(target, "Ticket", "Title", 1, nullptr));
+            LCDVector* sorted = SortTableByFK(GetTableList(target), nullptr);
+            for (LCDNode* node = sorted ? sorted->head : nullptr; node; node = node->next)
+                free(node->data);
+            if (sorted)
+                FreeList(sorted);
+        }
+        FreeDataObject(source);
+        FreeDataObject(target);
+        fired = faults.fired();
+    });
+    SetMemPoolDebug(debug);
+    EXPECT_GT(total, 20);
 }
 
 }  // namespace
