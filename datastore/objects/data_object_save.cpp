@@ -16,6 +16,7 @@
 #include "table_connection.h"
 #include "velmora/base_alloc.h"
 #include "velmora/db_provider.h"
+#include "velmora/sql_dialect.h"
 #include "velmora/sql_statements.h"
 
 using namespace velmora_objects::dobj;
@@ -30,8 +31,11 @@ bool Stored(uint8_t state) { return (state & ROW_STATE_STORED) != 0; }
 bool Deleted(uint8_t state) { return (state & ROW_STATE_DELETED) != 0; }
 
 /* The row object of a unit. A delete needs only the key, so for a unit
- * marked deleted a missing value of a required column is no failure. */
-RowObject* RowObjectOf(const RowUnit* unit, const RowCollection* collection, bool forDelete)
+ * marked deleted a missing value of a required column is no failure. A
+ * column the unit does not hold takes its value from stored (the row as the
+ * database holds it) when given, else its default or NULL. */
+RowObject* RowObjectOf(const RowUnit* unit, const RowCollection* collection, bool forDelete,
+                       const RowObject* stored = nullptr)
 {
     const TableDefn* definition = collection->tableDefn;
     int32_t count = definition->columns->count;
@@ -61,8 +65,15 @@ RowObject* RowObjectOf(const RowUnit* unit, const RowCollection* collection, boo
     for (LCDNode* node = definition->columns->head; node; node = node->next, index++) {
         auto* column = static_cast<ColumnDefn*>(node->data);
         int32_t position = CollectionColumnPosition(collection, column->name);
-        const void* value = position >= 0 && position < unit->columnCount ? unit->values[position] : nullptr;
+        bool held = position >= 0 && position < unit->columnCount;
+        const void* value = held ? unit->values[position] : nullptr;
         int32_t length = value ? unit->lengths[position] : 0;
+        if (!held && stored) {
+            value = stored->values[index];
+            length = value ? stored->lengths[index] : 0;
+            if (!value)
+                continue;
+        }
         if (!value && column->defaultValue) {
             value = column->defaultValue;
             length = column->defaultLength;
@@ -84,6 +95,51 @@ RowObject* RowObjectOf(const RowUnit* unit, const RowCollection* collection, boo
         return fail();
     row->state = unit->rowState;
     return row;
+}
+
+/* The row of unit's key as the database holds it now (all columns, in
+ * definition order), or null when it cannot be read. */
+RowObject* StoredRow(const RowUnit* unit, const RowCollection* collection, DBConnection* connection)
+{
+    const SqlDialect* dialect = GetSqlDialectForTable(collection->tableName);
+    SelectQuery* query = dialect ? CreateSelectQuery() : nullptr;
+    if (!query)
+        return nullptr;
+    bool ok = AddQueryTable(query, CreateQueryTable(collection->tableName, nullptr, query->pool)) == VELMORA_SUCCESS;
+    QueryCondition* root = nullptr;
+    const ConstraintDefn* keys = collection->tableDefn->constraints;
+    for (int32_t k = 0; ok && k < keys->primaryKeyCount; k++) {
+        int32_t position = CollectionColumnPosition(collection, keys->primaryKeys[k]);
+        if (position < 0 || !unit->values[position]) {
+            ok = false;
+            break;
+        }
+        uint8_t type = collection->columnTypes[position];
+        QueryColumn* column = CreateQueryColumn(collection->tableName, nullptr, keys->primaryKeys[k], nullptr, 0,
+                                                type > QUERY_MAX_COLUMN_TYPE ? uint8_t{BRI_SQL_VARCHAR} : type,
+                                                QUERY_AGGREGATE_NONE, query->pool);
+        QueryCondition* leaf = column ? CreateQueryCondition(column, unit->values[position], unit->lengths[position],
+                                                             QUERY_OP_EQUAL, query->pool)
+                                      : nullptr;
+        root = leaf && root ? CreateConditionAnd(root, leaf, query->pool) : leaf;
+        ok = root != nullptr;
+    }
+    RowObject* row = nullptr;
+    if (ok) {
+        SetCriteria(query, root);
+        std::unique_ptr<char, FreeText> statement(GenerateSelectQuery(query));
+        DBResultSet* resultSet = statement ? ExecuteQuery(connection, statement.get()) : nullptr;
+        if (resultSet && resultSet->columnCount == collection->tableDefn->columns->count && NextDBResultRow(resultSet))
+            row = ConvertResultSetToRows(resultSet, dialect->name, collection->tableName);
+        FreeDBResultSet(resultSet);
+    }
+    FreeSelectQuery(query);
+    return row;
+}
+
+bool HoldsEveryColumn(const RowCollection* collection)
+{
+    return CollectionColumnCount(collection) >= collection->tableDefn->columns->count;
 }
 
 enum class Statement { None, Insert, Update, Delete };
@@ -116,7 +172,14 @@ int SaveUnitOn(RowUnit* unit, RowCollection* collection, DataObject* dataObject,
             RemoveUnit(dataObject, collection, unit);
         return VELMORA_FAILURE;
     }
-    RowObject* row = RowObjectOf(unit, collection, kind == Statement::Delete);
+    // An update writes every column: the columns this DO does not hold keep
+    // what the database holds, rather than being overwritten with defaults.
+    RowObject* stored = kind == Statement::Update && connection && !HoldsEveryColumn(collection)
+                            ? StoredRow(unit, collection, connection)
+                            : nullptr;
+    RowObject* row = RowObjectOf(unit, collection, kind == Statement::Delete, stored);
+    if (stored)
+        FreeRowObject(stored, collection->tableDefn->columns->count);
     if (!row) {
         LogError("Cannot convert RowUnit to RowObject.\n");
         return VELMORA_FAILURE;

@@ -222,7 +222,7 @@ TEST_P(DataObjectOnEngine, EditedObjectIsSavedOnceParentsFirstAndFailedRowsAreRe
 TEST_P(DataObjectOnEngine, SelectListsAndQuotedCompositeKeys)
 {
     Exec("insert into Site (SiteId, SiteName) values (1, 'hq')");
-    Exec("insert into Machine (MachineId, SiteId, HostName) values (10, 1, 'pc-10')");
+    Exec("insert into Machine (MachineId, SiteId, HostName, OsBuild, MemoryMB) values (10, 1, 'pc-10', 7601, 8192)");
     Exec("insert into Machine (MachineId, SiteId, HostName) values (11, 1, 'pc-11')");
     Exec("insert into InstalledSoftware (MachineId, ProductCode, ProductName) values (10, " + Literal("O'Brien") +
          ", 'quoted')");
@@ -244,6 +244,26 @@ TEST_P(DataObjectOnEngine, SelectListsAndQuotedCompositeKeys)
     EXPECT_TRUE(Logged("Not Inserted"));
     EXPECT_EQ(GetFirstRowUnit("Machine", dataObject), nullptr);
     EXPECT_TRUE(Logged("ALL PRIMARY KEY COLUMNS SHOULD BE SELECTED FOR Machine"));
+    FreeDataObject(dataObject);
+    FreeSelectQuery(query);
+
+    // An object holding two columns of Machine changes one: the update
+    // keeps the columns it does not hold as the database has them.
+    query = CreateSelectQuery();
+    AddQueryTable(query, CreateQueryTable("Machine", nullptr, query->pool));
+    CreateAndAddSelectColumn(query, "Machine", nullptr, "MachineId", nullptr, 0, BRI_SQL_INT, 0);
+    CreateAndAddSelectColumn(query, "Machine", nullptr, "HostName", nullptr, 0, BRI_SQL_VARCHAR, 0);
+    QueryColumn* id = CreateQueryColumn("Machine", nullptr, "MachineId", nullptr, 0, BRI_SQL_INT, 0, query->pool);
+    int32_t ten = 10;
+    SetCriteria(query, CreateQueryCondition(id, &ten, 4, QUERY_OP_EQUAL, query->pool));
+    dataObject = GetDataObject(query);
+    ASSERT_NE(dataObject, nullptr);
+    const char host[] = "pc-10z";
+    ASSERT_EQ(SetValueForRowUnit("HostName", "Machine", host, 6, dataObject), VELMORA_SUCCESS);
+    EXPECT_EQ(GetFirstRowUnit("Machine", dataObject)->rowState, ROW_STATE_STORED | ROW_STATE_UPDATED);
+    EXPECT_EQ(Kinds(Save(dataObject)), (std::vector<std::string>{"update Machine"}));
+    EXPECT_EQ(Query("select HostName, SiteId, OsBuild, MemoryMB from Machine where MachineId = 10"),
+              (Rows{{"pc-10z", "1", "7601", "8192"}}));
     FreeDataObject(dataObject);
     FreeSelectQuery(query);
 

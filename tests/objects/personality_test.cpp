@@ -284,6 +284,12 @@ TEST_P(PersonalityOnEngine, ObjectsByChainIndexRowsAndDeepFetch)
     DOHolder byRow(GetDOFromPersonalityByRowUnit("CustomerOrders", obrien), &FreeDataObject);
     ASSERT_NE(byRow, nullptr);
     EXPECT_EQ(Values(byRow.get(), "Orders", "OrderId"), (std::vector<std::string>{"10", "11"}));
+    // Several personalities merge into one object; an unknown name adds nothing.
+    const char* const both[] = {"CustomerOrders", "Nobody", "CustomerOrders", nullptr};
+    DOHolder merged(GetDOFromPersonalities(both), &FreeDataObject);
+    ASSERT_NE(merged, nullptr);
+    EXPECT_EQ(Values(merged.get(), "Orders", "OrderId"), (std::vector<std::string>{"10", "11", "12"}));
+    EXPECT_EQ(Values(merged.get(), "OrderLine", "LineId"), (std::vector<std::string>{"100", "102"}));
 
     // The example's personalities over the inventory: InstalledSoftware
     // reaches Site through Machine; Site gets its index table.

@@ -310,7 +310,9 @@ int32_t* MakeLengthList(MemPool* pool, int32_t n, ...);
 RowObject* GetRowObjectFromRowUnit(const RowUnit* rowUnit, DataObject* dataObject);
 
 /* Writes one unit by its state (see top) on its table's connection, and
- * brings it in line on success. 1 when a statement succeeded; 0 when none
+ * brings it in line on success. An update writes every column of the
+ * table; when the DO holds only some of them, the others are first read
+ * from the database row of the unit's key, so that they keep their values. 1 when a statement succeeded; 0 when none
  * was due ("QueryPtr is NULL.\n") or it failed ("Error in executing update
  * query \n", "QUERY : %s\n"). A unit that leaves the DO is no longer
  * valid after the call. */
