@@ -240,13 +240,51 @@ RowUnit* UnitWithKey(const RowUnit* unit, DataObject* dataObject)
     return static_cast<RowUnit*>(HashGet(&dataObject->keys, key.c_str()));
 }
 
-int SetValueOn(RowUnit* unit, int32_t position, const void* value, int32_t length, MemPool* pool)
+bool IsKeyColumn(const RowCollection* collection, int32_t position)
+{
+    const ConstraintDefn* keys = collection->tableDefn ? collection->tableDefn->constraints : nullptr;
+    for (int32_t k = 0; keys && k < keys->primaryKeyCount; k++)
+        if (strcmp(keys->primaryKeys[k], collection->columnNames[position]) == 0)
+            return true;
+    return false;
+}
+
+/* Sets one value. A key column changes the row's identity: a row the
+ * database holds keeps its key (its update would reach another row), a new
+ * row is filed under its new key unless another row has it. */
+int SetValueOn(RowUnit* unit, RowCollection* collection, int32_t position, const void* value, int32_t length,
+               DataObject* dataObject)
 {
     bool failed = false;
-    void* copy = PoolCopyValue(pool, value, length, &failed);
+    void* copy = PoolCopyValue(dataObject->pool, value, length, &failed);
     if (failed) {
         LogError("Memcpy Failed.\n");
         return VELMORA_ALLOC_FAILURE;
+    }
+    if (IsKeyColumn(collection, position)) {
+        if (unit->rowState & ROW_STATE_STORED) {
+            LogError("Cannot change key column %s of a stored row of %s.\n", collection->columnNames[position],
+                     collection->tableName);
+            return VELMORA_FAILURE;
+        }
+        std::string oldKey, newKey;
+        bool hadKey = MakeKeyString(unit, collection, &oldKey);
+        void* oldValue = unit->values[position];
+        int32_t oldLength = unit->lengths[position];
+        unit->values[position] = copy;
+        unit->lengths[position] = value ? length : 0;
+        if (!MakeKeyString(unit, collection, &newKey) ||
+            (newKey != oldKey && HashContains(&dataObject->keys, newKey.c_str())) ||
+            (newKey != oldKey && HashPut(&dataObject->keys, newKey.c_str(), unit) != VELMORA_SUCCESS)) {
+            unit->values[position] = oldValue;
+            unit->lengths[position] = oldLength;
+            LogError("Row with keyStr %s already exists.\n", newKey.c_str());
+            return VELMORA_FAILURE;
+        }
+        if (hadKey && newKey != oldKey && HashGet(&dataObject->keys, oldKey.c_str()) == unit)
+            HashRemove(&dataObject->keys, oldKey.c_str());
+        unit->rowState |= ROW_STATE_UPDATED;
+        return VELMORA_SUCCESS;
     }
     unit->values[position] = copy;
     unit->lengths[position] = value ? length : 0;
@@ -442,7 +480,7 @@ int SetValueForRowUnit(const char* column, const char* table, const void* value,
         last = last->next;
     if (!last || length < 0)
         return VELMORA_FAILURE;
-    return SetValueOn(last, position, value, length, dataObject->pool);
+    return SetValueOn(last, collection, position, value, length, dataObject);
 }
 
 int SetValueForAllRowUnits(const char* column, const char* table, const void* value, int32_t length,
@@ -457,7 +495,7 @@ int SetValueForAllRowUnits(const char* column, const char* table, const void* va
     if (length < 0)
         return VELMORA_FAILURE;
     for (RowUnit* unit = collection->firstRow; unit; unit = unit->next) {
-        int result = SetValueOn(unit, position, value, length, dataObject->pool);
+        int result = SetValueOn(unit, collection, position, value, length, dataObject);
         if (result != VELMORA_SUCCESS)
             return result;
     }

@@ -80,6 +80,8 @@ protected:
     LogCapture log_{5};
 };
 
+int32_t IntOfUnit(const RowUnit* unit, int column) { return *static_cast<const int32_t*>(unit->values[column]); }
+
 std::vector<std::string> Names(LCDVector* list)
 {
     std::vector<std::string> names;
@@ -238,6 +240,26 @@ TEST_F(DataObjectMemory, InsertedRowsGetIdentifiersKeysValuesAndConditions)
     int32_t length = 0;
     EXPECT_STREQ(static_cast<const char*>(GetFirstValue("Title", "Ticket", dataObject, &length)), "none");
     EXPECT_EQ(GetFirstRowUnit("Ticket", dataObject)->rowState, ROW_STATE_NEW);
+
+    // A new row's key may change (its old key is free again, a taken key
+    // is refused); a stored row's key may not.
+    int32_t moved = 700, taken500 = 500;
+    ASSERT_EQ(SetValueForRowUnit("TicketId", "Ticket", &moved, 4, dataObject), VELMORA_SUCCESS);
+    const char* const again[] = {"501", "again"};
+    ASSERT_EQ(InsertStringRowIntoDO(dataObject, "Ticket", again), VELMORA_SUCCESS);
+    EXPECT_EQ(SetValueForRowUnit("TicketId", "Ticket", &taken500, 4, dataObject), VELMORA_FAILURE);
+    EXPECT_EQ(IntOfUnit(GetLastRowUnit("Ticket", dataObject), 0), 501);
+    GetLastRowUnit("Ticket", dataObject)->rowState = ROW_STATE_STORED;
+    EXPECT_EQ(SetValueForRowUnit("TicketId", "Ticket", &moved, 4, dataObject), VELMORA_FAILURE);
+    EXPECT_EQ(GetLastRowUnit("Ticket", dataObject)->rowState, ROW_STATE_STORED);
+    RowUnit probe{};
+    probe.tableName = const_cast<char*>("Ticket");
+    probe.columnCount = 2;
+    void* probeValues[2] = {&moved, nullptr};
+    int32_t probeLengths[2] = {4, 0};
+    probe.values = probeValues;
+    probe.lengths = probeLengths;
+    EXPECT_EQ(FindRowUnit(&probe, dataObject), GetNthRowUnit(2, "Ticket", dataObject));
 
     // (1, 12) and (11, 2) are two rows; NULL stays NULL in the value list.
     const char* const columns[] = {"OrderId", "LineNo", "Qty", nullptr};

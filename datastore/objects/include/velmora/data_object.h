@@ -224,7 +224,9 @@ RowUnit* FindRowUnitOnCriteria(const char* table, DataObject* dataObject, const 
 RowUnit* FindRowUnit(const RowUnit* rowUnit, DataObject* dataObject);
 
 /* Puts a copy of value (length bytes; null: NULL) into column of table's
- * last unit and adds flag 4. 0 with " Table %s is not present in DO\n",
+ * last unit and adds flag 4. A primary-key column of a row the database
+ * holds (bit 1) is refused (its update would reach another row); a new
+ * row is filed under its new key, refused when another row has that key. 0 with " Table %s is not present in DO\n",
  * "Passed column %s is not present in DO.\n"; 99 with "Memcpy Failed.\n". */
 int SetValueForRowUnit(const char* column, const char* table, const void* value, int32_t length,
                        DataObject* dataObject);
