@@ -281,12 +281,15 @@ int SaveDataObject(DataObject* dataObject)
     free(dataObject->tableList);
     dataObject->tableList = sorted;
     dataObject->tableCount = sorted->count;
+    // Rows that fail keep their states and do not stop the save; a table
+    // that cannot be written at all (no connection) makes the result 0.
+    int result = VELMORA_SUCCESS;
     for (LCDNode* node = sorted->head; node; node = node->next) {
         RowCollection* collection = FindCollection(dataObject, static_cast<const char*>(node->data));
-        if (collection)
-            SaveRowCollection(collection, dataObject);
+        if (collection && SaveRowCollection(collection, dataObject) != VELMORA_SUCCESS)
+            result = VELMORA_FAILURE;
     }
-    return VELMORA_SUCCESS;
+    return result;
 }
 
 LCDVector* SortTableByFK(LCDVector* tableNames, MemPool* pool)

@@ -284,6 +284,11 @@ TEST_F(DataObjectMemory, InsertedRowsGetIdentifiersKeysValuesAndConditions)
     for (int n = 1; n <= 3; n++)
         EXPECT_EQ(GetNthRowUnit(n, "OrderLine", dataObject)->rowState, expected[n - 1]) << n;
     EXPECT_EQ(GetNthRowUnit(4, "OrderLine", dataObject), nullptr);
+
+    // No connection for the tables: the save says so and the rows wait.
+    EXPECT_EQ(SaveDataObject(dataObject), VELMORA_FAILURE);
+    EXPECT_EQ(GetFirstRowUnit("Ticket", dataObject)->rowState, ROW_STATE_NEW);
+    EXPECT_EQ(GetNthRowUnit(2, "OrderLine", dataObject)->rowState, ROW_STATE_NEW);
     FreeDataObject(dataObject);
 }
 

@@ -320,12 +320,15 @@ RowObject* GetRowObjectFromRowUnit(const RowUnit* rowUnit, DataObject* dataObjec
  * valid after the call. */
 int SaveRowUnit(RowUnit* rowUnit, DataObject* dataObject);
 
-/* SaveRowUnit on every unit of the collection, in order. 1. */
+/* SaveRowUnit on every unit of the collection, in order, on one connection
+ * of the table. 1; 0 when the table has no definition or no connection
+ * can be had (the rows keep their states). */
 int SaveRowCollection(RowCollection* collection, DataObject* dataObject);
 
 /* Orders the table list with SortTableByFK and saves each table's
- * collection in that order. 1 (single rows that fail do not stop it); 0
- * for a null DO or when the order cannot be made. */
+ * collection in that order. 1 (single rows that fail do not stop it and
+ * keep their states); 0 for a null DO, when the order cannot be made, or
+ * when a table with rows to write could get no connection. */
 int SaveDataObject(DataObject* dataObject);
 
 /* Brings source's changed rows into target (everything allocated from
