@@ -141,9 +141,11 @@ DataObject* GetDataObject(SelectQuery* query);
  * failure). Null for null arguments or allocation failure. */
 DataObject* CreateDataObjectFromResultSet(DBResultSet* resultSet, SelectQuery* query);
 
-/* A new query over tableNames (a list of char*, no aliases) with a copy of
- * condition (may be null: all rows), then GetDataObject. The DO owns the
- * query. Null result: "Cannot create DataObject.\n". */
+/* A new query over tableNames (a list of char*, no aliases) with condition
+ * as its criteria (may be null: all rows), then GetDataObject. condition
+ * stays the caller's: it is read only while the statement is made, and
+ * the DO's query keeps no pointer to it. The DO owns the query. Null
+ * result: "Cannot create DataObject.\n". */
 DataObject* GetDataObjectByCriteria(LCDVector* tableNames, const QueryCondition* condition);
 
 /* The DO of tableNames that rowUnit's row heads: rowUnit's own table by its
