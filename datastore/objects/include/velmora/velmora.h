@@ -40,6 +40,16 @@
 /* Tables loaded from and saved to their databases; default data. */
 #include "velmora/table_persistence.h"
 
+/* Select queries stored as rows of the query tables. */
+#include "velmora/stored_query.h"
+
+/* Data objects: related rows of several tables fetched, edited and saved
+ * as one. */
+#include "velmora/data_object.h"
+
+/* Personalities over data objects; index tables of dominant tables. */
+#include "velmora/personality.h"
+
 /* Starting and stopping the store on its data directory. */
 #include "velmora/velmora_startup.h"
 
