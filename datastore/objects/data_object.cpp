@@ -131,6 +131,18 @@ void* StoredValue(const DBColumnValue* cell, uint8_t resultType, uint8_t type, M
 }
 
 /* The table's collection, filled from every row of the result. */
+/* Whether every primary-key value of a result row is NULL: the table's part
+ * of an outer-join row that found no row of the table. A stored row never
+ * has a NULL key, so such a part is no row. */
+bool KeyValuesAllNull(const TableDefn* definition, const char* const* names, void* const* values, int32_t count)
+{
+    for (int32_t k = 0; k < definition->constraints->primaryKeyCount; k++)
+        for (int32_t i = 0; i < count; i++)
+            if (strcmp(names[i], definition->constraints->primaryKeys[k]) == 0 && values[i] != nullptr)
+                return false;
+    return true;
+}
+
 bool CreateRowCollectionFromResultSet(const char* table, DBResultSet* resultSet, const SelectQuery* query,
                                       DataObject* dataObject, int32_t* star)
 {
@@ -186,6 +198,10 @@ bool CreateRowCollectionFromResultSet(const char* table, DBResultSet* resultSet,
         if (failed) {
             LogError("Cannot memcopy value.\n");
             return false;
+        }
+        if (KeyValuesAllNull(definition, selected.names.data(), values, count)) {
+            LogTrace("No row of %s in this result row\n", table);
+            continue;
         }
         unit->columnCount = count;
         unit->rowState = ROW_STATE_STORED;

@@ -182,13 +182,11 @@ DataObject* Merged(const char* const* names, Fetch fetch, const void* argument)
     return target;
 }
 
-} // namespace
-
-extern "C" {
-
-DataObject* GetDOFromPersonality(const char* name)
+// The personality's tables joined along their foreign-key chains to the
+// dominant table, with an optional condition of the caller's. The condition
+// belongs to the caller, so the object's query forgets it after the fetch.
+DataObject* FetchPersonality(const char* name, const QueryCondition* condition)
 {
-    LogTrace("@@@ Inside GetDOFromPersonality @@@\n");
     PersonalityDefn* personality = FindPersonality(name);
     if (!personality)
         return nullptr;
@@ -202,7 +200,10 @@ DataObject* GetDOFromPersonality(const char* name)
     // Without any join the dominant table is listed on its own.
     if (ok && query->joins->count == 0)
         ok = AddQueryTable(query, CreateQueryTable(personality->dominantTable, nullptr, query->pool));
+    if (ok && condition)
+        SetCriteria(query, const_cast<QueryCondition*>(condition));
     DataObject* object = ok ? GetDataObject(query) : nullptr;
+    query->criteria = nullptr;
     if (!object) {
         FreeSelectQuery(query);
         LogError("Cannot get DO for personality %s\n", name);
@@ -213,6 +214,16 @@ DataObject* GetDOFromPersonality(const char* name)
     else
         FreeSelectQuery(query);
     return object;
+}
+
+} // namespace
+
+extern "C" {
+
+DataObject* GetDOFromPersonality(const char* name)
+{
+    LogTrace("@@@ Inside GetDOFromPersonality @@@\n");
+    return FetchPersonality(name, nullptr);
 }
 
 DataObject* GetDOFromPersonalityByRowUnit(const char* name, const RowUnit* rowUnit)
@@ -226,11 +237,11 @@ DataObject* GetDOFromPersonalityByRowUnit(const char* name, const RowUnit* rowUn
 
 DataObject* GetDOFromPersonalityByCriteria(const char* name, const QueryCondition* condition)
 {
-    PersonalityDefn* personality = FindPersonality(name);
-    if (!personality)
-        return nullptr;
-    VectorHolder tables = TableList(personality);
-    return tables ? GetDataObjectByCriteria(tables.get(), condition) : nullptr;
+    // Over the plain table list (a cross product) a condition on the
+    // dominant table would bring every row of the other tables into the
+    // object; joined along the personality's chains it brings the rows that
+    // belong to the rows it selects.
+    return FetchPersonality(name, condition);
 }
 
 DataObject* GetDOFromPersonalities(const char* const* names)

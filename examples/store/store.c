@@ -264,6 +264,63 @@ static int ChangeAndSave(void)
     return 1;
 }
 
+/* The rows of one table in a data object. */
+static int UnitCount(const char* table, DataObject* object)
+{
+    int count = 0;
+    for (const RowUnit* unit = GetFirstRowUnit(table, object); unit; unit = unit->next)
+        count++;
+    return count;
+}
+
+/* Business objects over several tables: the personalities of
+ * personalities.xml, one object fetched by a condition, changed and saved,
+ * one fetched whole; then the stored queries of the default data. */
+static int ObjectsAndStoredQueries(const char* data)
+{
+    char path[1100];
+    snprintf(path, sizeof path, "%s" SEP "personalities.xml", data);
+    if (InitPersonality() != 1 || CreatePersonalityFromXMLFile(path) != 1)
+        return 0;
+    printf("personalities: SiteInventory (Site, Machine, InstalledSoftware), PatchPackages (Patch, EsuPackage)\n");
+
+    /* The condition lives in a query's pool, which goes with the query. */
+    SelectQuery* scratch = CreateSelectQuery();
+    if (!scratch)
+        return 0;
+    const char name[] = "Headquarters";
+    QueryColumn* column = CreateQueryColumn("Site", NULL, "SiteName", NULL, 0, BRI_SQL_VARCHAR, 0, scratch->pool);
+    QueryCondition* condition =
+        column ? CreateQueryCondition(column, name, (int32_t)strlen(name), QUERY_OP_EQUAL, scratch->pool) : NULL;
+    DataObject* site = condition ? GetDOFromPersonalityByCriteria("SiteInventory", condition) : NULL;
+    int ok = site != NULL && UnitCount("Site", site) == 1;
+    if (ok) {
+        printf("object SiteInventory where SiteName = 'Headquarters': %d site, %d machine(s), %d "
+               "installed product(s)\n",
+               UnitCount("Site", site), UnitCount("Machine", site), UnitCount("InstalledSoftware", site));
+        const char notes[] = "Audited by the store example";
+        ok = SetValueForRowUnit("Notes", "Site", notes, (int32_t)strlen(notes), site) == 1 &&
+             SaveDataObject(site) == 1;
+        printf("changed the site's Notes and saved the object: %s\n", ok ? "one update" : "FAILED");
+    }
+    FreeDataObject(site);
+    FreeSelectQuery(scratch);
+
+    DataObject* patches = ok ? GetDOFromPersonality("PatchPackages") : NULL;
+    if (patches) {
+        printf("object PatchPackages: %d patch(es), %d ESU package(s)\n", UnitCount("Patch", patches),
+               UnitCount("EsuPackage", patches));
+        FreeDataObject(patches);
+    }
+    ok = ok && patches != NULL;
+    if (ok) {
+        ok = RunAllStoredQueries() == 1;
+        printf("stored queries of the default data: %s\n", ok ? "rebuilt and run" : "FAILED");
+    }
+    FreePersonalities();
+    return ok;
+}
+
 int main(int argc, char** argv)
 {
     if (argc < 2) {
@@ -327,6 +384,10 @@ int main(int argc, char** argv)
         goto done;
     printf("after the restart:\n");
     ShowMachines();
+    if (!ObjectsAndStoredQueries(data)) {
+        fprintf(stderr, "store: data objects or stored queries failed, see %s/logs/velmora.log\n", root);
+        goto done;
+    }
     status = 0;
 done:
     DeInitVelmora();

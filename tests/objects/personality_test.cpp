@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine_test.h"
@@ -284,6 +285,25 @@ TEST_P(PersonalityOnEngine, ObjectsByChainIndexRowsAndDeepFetch)
     DOHolder byRow(GetDOFromPersonalityByRowUnit("CustomerOrders", obrien), &FreeDataObject);
     ASSERT_NE(byRow, nullptr);
     EXPECT_EQ(Values(byRow.get(), "Orders", "OrderId"), (std::vector<std::string>{"10", "11"}));
+    // By a condition on the dominant table: the rows that belong to the rows
+    // it selects, joined along the chains (not every row of the other
+    // tables); a customer without orders brings no empty order rows.
+    Exec("insert into Customer values ('cy', 'third')");
+    for (const auto& [code, orderIds, lineIds] :
+         std::vector<std::tuple<std::string, std::vector<std::string>, std::vector<std::string>>>{
+             {"ann", {"12"}, {"102"}}, {"O'Brien \\ Co", {"10", "11"}, {"100"}}, {"cy", {}, {}}}) {
+        SelectQuery* scratch = CreateSelectQuery();
+        ASSERT_NE(scratch, nullptr);
+        QueryColumn* column = CreateQueryColumn("Customer", nullptr, "Code", nullptr, 0, BRI_SQL_VARCHAR, 0, scratch->pool);
+        QueryCondition* condition = CreateQueryCondition(column, code.c_str(), static_cast<int32_t>(code.size()),
+                                                         QUERY_OP_EQUAL, scratch->pool);
+        DOHolder byCode(GetDOFromPersonalityByCriteria("CustomerOrders", condition), &FreeDataObject);
+        FreeSelectQuery(scratch);
+        ASSERT_NE(byCode, nullptr) << code;
+        EXPECT_EQ(Values(byCode.get(), "Customer", "Code"), (std::vector<std::string>{code}));
+        EXPECT_EQ(Values(byCode.get(), "Orders", "OrderId"), orderIds) << code;
+        EXPECT_EQ(Values(byCode.get(), "OrderLine", "LineId"), lineIds) << code;
+    }
     // Several personalities merge into one object; an unknown name adds nothing.
     const char* const both[] = {"CustomerOrders", "Nobody", "CustomerOrders", nullptr};
     DOHolder merged(GetDOFromPersonalities(both), &FreeDataObject);
