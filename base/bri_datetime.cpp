@@ -224,10 +224,10 @@ BriDateTime* ShiftBriDateTime(BriDateTime* value, uint32_t amount, int unit, int
     case BRI_UNIT_MICROSECONDS:
     case BRI_UNIT_MILLISECONDS:
     case BRI_UNIT_SECONDS: {
-        long long seconds = unit == BRI_UNIT_NANOSECONDS    ? a / 1000000000
-                            : unit == BRI_UNIT_MICROSECONDS ? a / 1000000
-                            : unit == BRI_UNIT_MILLISECONDS ? a / 1000
-                                                            : a;
+        long long seconds = unit == BRI_UNIT_NANOSECONDS ? a / 1000000000
+            : unit == BRI_UNIT_MICROSECONDS              ? a / 1000000
+            : unit == BRI_UNIT_MILLISECONDS              ? a / 1000
+                                                         : a;
         AddDays(&t, sign * (seconds / 86400), &years);
         t.tm_sec += static_cast<int>(sign * (seconds % 86400));
         break;

@@ -201,7 +201,7 @@ void MemAllocatorFree(MemAllocator* allocator, MemBlock* blocks)
     const uint32_t maxFree = allocator->maxFreeIndex;
     MemBlock* release = nullptr;
 
-    for (MemBlock* block = blocks, *next; block; block = next) {
+    for (MemBlock *block = blocks, *next; block; block = next) {
         next = block->next;
         const uint32_t index = block->index;
         if (maxFree != 0 && index + 1 > current) {

@@ -14,8 +14,7 @@ bool Usable(const StringHashTable* table) { return table && table->buckets && ta
 
 /* The entry holding name and, through previous, the entry before it in the
  * chain (null when it is the bucket's slot). */
-StringHashEntry* Find(const StringHashTable* table, const char* name, StringHashEntry** previous,
-                      int32_t* bucket)
+StringHashEntry* Find(const StringHashTable* table, const char* name, StringHashEntry** previous, int32_t* bucket)
 {
     int32_t index = HashIndex(name, table->bucketCount);
     if (bucket)

@@ -208,8 +208,7 @@ int32_t AppendStringBounded(char* destination, const char* source, int32_t size)
     return used + sourceLength;
 }
 
-int SplitString(const char* buffer, int32_t length, char separator, char*** pieces, int32_t** lengths,
-                int32_t* count)
+int SplitString(const char* buffer, int32_t length, char separator, char*** pieces, int32_t** lengths, int32_t* count)
 {
     if (pieces)
         *pieces = nullptr;

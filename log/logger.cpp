@@ -90,8 +90,8 @@ void FormatTimeStamp(char* out)
     if (now.year < 1000 || now.year > 9999 || now.month < 0 || now.month > 99 || now.day < 0 || now.day > 99 ||
         now.hour < 0 || now.hour > 99 || now.minute < 0 || now.minute > 99 || now.second < 0 || now.second > 99 ||
         now.millisecond < 0 || now.millisecond > 999) {
-        snprintf(out, kTimeStampLength + 1, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day,
-                 now.hour, now.minute, now.second, now.millisecond);
+        snprintf(out, kTimeStampLength + 1, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day, now.hour,
+                 now.minute, now.second, now.millisecond);
         return;
     }
     char* p = PutDigits(out, static_cast<unsigned>(now.year), 4);

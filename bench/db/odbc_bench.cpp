@@ -203,4 +203,4 @@ BENCHMARK(QueryRawBoundFetch)->Arg(0)->Arg(1)->Iterations(2)->Unit(benchmark::kM
 BENCHMARK(InsertByExecuteUpdate)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(InsertByRawPreparedExecute)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace

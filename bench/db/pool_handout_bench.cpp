@@ -11,10 +11,10 @@
 namespace {
 
 DBConnection* Open(const ConnParamsEntry* params) { return CreateDBConnectionRecord(nullptr, params->connectionName); }
-void Close(DBConnection*) {}
+void Close(DBConnection*) { }
 
-const DBProvider kNoWork = {DB_PROVIDER_VERSION, "NOWORK", Open, nullptr, nullptr, Close, nullptr,
-                            nullptr, nullptr, nullptr, nullptr};
+const DBProvider kNoWork = {
+    DB_PROVIDER_VERSION, "NOWORK", Open, nullptr, nullptr, Close, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 void SetUpPool(int size)
 {
@@ -54,7 +54,7 @@ void HandOut(benchmark::State& state)
         TearDownPool();
 }
 
-}  // namespace
+} // namespace
 
 // Argument: connections in the pool (1: shared by the threads).
 BENCHMARK(HandOut)->Arg(2)->Arg(1)->Threads(1)->Threads(2)->UseRealTime();

@@ -106,7 +106,8 @@ void LogInfoWhileRotating(benchmark::State& state)
                     // again and rotates.
                     struct stat info;
                     if (stat(live.c_str(), &info) == 0 && info.st_size >= kLimit) {
-                        RotateLoggerForEverRunningProcess(directory.c_str(), kLogName, 5, static_cast<uint32_t>(kLimit));
+                        RotateLoggerForEverRunningProcess(directory.c_str(), kLogName, 5,
+                                                          static_cast<uint32_t>(kLimit));
                         rotations++;
                     }
                     PlatSleepMs(1);

@@ -69,8 +69,8 @@ struct Store {
         RegisterAllSqlDialects();
         ok = LoadDataDictFiles(dir.c_str()) == VELMORA_SUCCESS;
         InitDBProvider();
-        AddConnParamsEntry(CreateConnParamsEntry("bench", 1, "", "", nullptr, 0, "bench", 1,
-                                                 Env("TW_BENCH_ODBC", ""), "ODBC", Env("TW_BENCH_DIALECT", "SQLITE")));
+        AddConnParamsEntry(CreateConnParamsEntry("bench", 1, "", "", nullptr, 0, "bench", 1, Env("TW_BENCH_ODBC", ""),
+                                                 "ODBC", Env("TW_BENCH_DIALECT", "SQLITE")));
         AddDataSourceMapEntry(CreateDataSourceMapEntry("BenchHead", "bench"));
         AddDataSourceMapEntry(CreateDataSourceMapEntry("BenchPart", "bench"));
         SetDSNMapValid(1, 0);
@@ -78,7 +78,7 @@ struct Store {
         Run("drop table BenchPart");
         Run("drop table BenchHead");
         ok = ok && CreateTableInDB("BenchHead", "bench") == VELMORA_SUCCESS &&
-             CreateTableInDB("BenchPart", "bench") == VELMORA_SUCCESS;
+            CreateTableInDB("BenchPart", "bench") == VELMORA_SUCCESS;
         if (!ok)
             std::fprintf(stderr, "cannot set up the store on %s\n", Env("TW_BENCH_ODBC", "(TW_BENCH_ODBC unset)"));
     }
@@ -120,7 +120,7 @@ struct Raw {
 std::string InsertText(int32_t id)
 {
     return "insert into BenchPart (PartId, HeadId, Qty, Name) values (" + std::to_string(id) + ", 1, " +
-           std::to_string(id % 97) + ", 'part-" + std::to_string(id) + "')";
+        std::to_string(id % 97) + ", 'part-" + std::to_string(id) + "')";
 }
 
 void FillForFetch()
@@ -147,9 +147,9 @@ SelectQuery* HeadQuery()
     int32_t one = 1;
     QueryColumn* head = CreateQueryColumn("BenchHead", nullptr, "HeadId", nullptr, 0, BRI_SQL_INT, 0, query->pool);
     QueryColumn* part = CreateQueryColumn("BenchPart", nullptr, "HeadId", nullptr, 0, BRI_SQL_INT, 0, query->pool);
-    SetCriteria(query, CreateConditionAnd(CreateQueryCondition(head, &one, 4, QUERY_OP_EQUAL, query->pool),
-                                          CreateQueryCondition(part, &one, 4, QUERY_OP_EQUAL, query->pool),
-                                          query->pool));
+    SetCriteria(query,
+                CreateConditionAnd(CreateQueryCondition(head, &one, 4, QUERY_OP_EQUAL, query->pool),
+                                   CreateQueryCondition(part, &one, 4, QUERY_OP_EQUAL, query->pool), query->pool));
     return query;
 }
 
@@ -290,4 +290,4 @@ BENCHMARK(StoreSaveDataObject)->Iterations(3)->Unit(benchmark::kMillisecond)->Us
 BENCHMARK(RawInsertPerStatementAutocommit)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RawPreparedInsertInOneTransaction)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-}  // namespace
+} // namespace

@@ -57,8 +57,8 @@ struct Store {
         RegisterAllSqlDialects();
         ok = LoadDataDictFiles(dir.c_str()) == VELMORA_SUCCESS;
         InitDBProvider();
-        AddConnParamsEntry(CreateConnParamsEntry("bench", 1, "", "", nullptr, 0, "bench", 1,
-                                                 Env("TW_BENCH_ODBC", ""), "ODBC", Env("TW_BENCH_DIALECT", "SQLITE")));
+        AddConnParamsEntry(CreateConnParamsEntry("bench", 1, "", "", nullptr, 0, "bench", 1, Env("TW_BENCH_ODBC", ""),
+                                                 "ODBC", Env("TW_BENCH_DIALECT", "SQLITE")));
         AddDataSourceMapEntry(CreateDataSourceMapEntry("BenchRow", "bench"));
         SetDSNMapValid(1, 0);
         ok = ok && EstablishDBConnections() == VELMORA_SUCCESS;
@@ -240,4 +240,4 @@ BENCHMARK(StoreSaveTable)->Iterations(3)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(RawFetchIntoArrays)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(StoreLoadTable)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-}  // namespace
+} // namespace

@@ -18,8 +18,8 @@ namespace {
 const uint8_t kTypes[10] = {BRI_SQL_INT,     BRI_SQL_VARCHAR, BRI_SQL_VARCHAR, BRI_SQL_INT,     BRI_SQL_BIGINT,
                             BRI_SQL_BOOLEAN, BRI_SQL_VARCHAR, BRI_SQL_INT,     BRI_SQL_VARCHAR, BRI_SQL_SMALLINT};
 const char* const kNames[10] = {"Id", "Host", "Os", "Build", "Bytes", "Active", "Site", "Cores", "Owner", "Rank"};
-const char* const kTexts[10] = {"42",   "host-042.example", "6.1",  "7601",         "5000000000",
-                                "true", "O'Brien site",     "8",    "admin\\local", "3"};
+const char* const kTexts[10] = {"42",   "host-042.example", "6.1", "7601",         "5000000000",
+                                "true", "O'Brien site",     "8",   "admin\\local", "3"};
 
 struct Fixture {
     RowObject* row = nullptr;
@@ -29,7 +29,8 @@ struct Fixture {
         InitializeMemPool();
         LCDVector* columns = CreateVector();
         for (int i = 0; i < 10; i++)
-            AddElementData(columns, CreateColumnDefn(kNames[i], kTypes[i], nullptr, 0, 0, nullptr, nullptr, 64, 1, nullptr));
+            AddElementData(columns,
+                           CreateColumnDefn(kNames[i], kTypes[i], nullptr, 0, 0, nullptr, nullptr, 64, 1, nullptr));
         char** keys = static_cast<char**>(calloc(2, sizeof(char*)));
         keys[0] = strdup("Id");
         AddTableDefn(CreateTableDefn("Machine", nullptr, columns, CreateConstraintDefn(keys, 1, nullptr)));
@@ -73,9 +74,9 @@ BENCHMARK(BM_UpdateTenColumns);
 void BM_SqliteMprintfInsert(benchmark::State& state)
 {
     for (auto _ : state) {
-        char* text = sqlite3_mprintf("insert into  Machine values(%d,%Q,%Q,%d,%lld,%d,%Q,%d,%Q,%d)", 42,
-                                     "host-042.example", "6.1", 7601, 5000000000LL, 1, "O'Brien site", 8,
-                                     "admin\\\\local", 3);
+        char* text =
+            sqlite3_mprintf("insert into  Machine values(%d,%Q,%Q,%d,%lld,%d,%Q,%d,%Q,%d)", 42, "host-042.example",
+                            "6.1", 7601, 5000000000LL, 1, "O'Brien site", 8, "admin\\\\local", 3);
         benchmark::DoNotOptimize(text);
         sqlite3_free(text);
     }

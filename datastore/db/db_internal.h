@@ -12,4 +12,4 @@ const DBProvider* ProviderInSlot(int32_t slot);
 // The key a connection is owned by for the calling thread.
 int32_t CurrentThreadKey();
 
-}  // namespace db_internal
+} // namespace db_internal

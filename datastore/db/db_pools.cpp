@@ -63,7 +63,10 @@ void FreePool(DBConnectionPool* pool)
 }
 
 // Appends a pool that is not shared yet; 99 when no node can be had.
-int AppendPool(DBConnectionPool* pool) { return AddElementData(&gv_connPools, pool) == VELMORA_SUCCESS ? VELMORA_SUCCESS : VELMORA_ALLOC_FAILURE; }
+int AppendPool(DBConnectionPool* pool)
+{
+    return AddElementData(&gv_connPools, pool) == VELMORA_SUCCESS ? VELMORA_SUCCESS : VELMORA_ALLOC_FAILURE;
+}
 
 // The pool of that name (null: the only pool) while &gv_connPools is held.
 DBConnectionPool* ChoosePoolLocked(const char* connectionName, bool onlyPoolForNull)
@@ -133,7 +136,7 @@ DBConnection* ReopenLocked(LCDNode* node, bool shared)
     return fresh;
 }
 
-}  // namespace
+} // namespace
 
 int32_t db_internal::CurrentThreadKey() { return static_cast<int32_t>(PlatCurrentThreadId()); }
 

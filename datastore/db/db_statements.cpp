@@ -19,7 +19,7 @@ const DBProvider* ProviderOf(const DBConnection* connection)
     return provider;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" DBConnection* OpenDBConnection(const ConnParamsEntry* params)
 {
@@ -148,7 +148,7 @@ int EndTransaction(DBConnection* connection, int (*DBProvider::*operation)(DBCon
     return ended;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int CommitDBTransaction(DBConnection* connection)
 {

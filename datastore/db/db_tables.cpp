@@ -56,7 +56,7 @@ bool IsPlainIdentifier(const char* name)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int CreateTableInDB(const char* tableName, const char* connectionName)
 {

@@ -29,7 +29,10 @@ namespace {
 PlatGlobalMutex g_catalogueMutex;
 std::vector<const DBProvider*> g_catalogue;
 
-std::atomic_ref<const DBProvider*> Slot(int index) { return std::atomic_ref<const DBProvider*>(gv_providerSlots[index]); }
+std::atomic_ref<const DBProvider*> Slot(int index)
+{
+    return std::atomic_ref<const DBProvider*>(gv_providerSlots[index]);
+}
 
 const DBProvider* FindLocked(const char* name)
 {
@@ -43,7 +46,7 @@ const DBProvider* FindLocked(const char* name)
 // registered under the type's name.
 int LoadProviderOfDBType(const char* databaseType) { return LoadDBProvider(databaseType); }
 
-}  // namespace
+} // namespace
 
 const DBProvider* db_internal::ProviderInSlot(int32_t slot)
 {

@@ -136,7 +136,7 @@ enum class Attempt { reserved, created, retry, missingTable, refused };
 Attempt ReserveOnce(DBConnection* connection, const std::string& literal, int32_t* first, int32_t* last)
 {
     std::string update = "update SeqGenState set CURRENTBATCHEND = CURRENTBATCHEND + " +
-                         std::to_string(SEQ_BATCH_SIZE) + " where SEQNAME = " + literal;
+        std::to_string(SEQ_BATCH_SIZE) + " where SEQNAME = " + literal;
     std::string select = "select SEQNAME, CURRENTBATCHEND from SeqGenState where SEQNAME = " + literal;
     if (BeginDBTransaction(connection) != VELMORA_SUCCESS)
         return Attempt::retry;
@@ -202,7 +202,7 @@ bool IsConnectionForMysql(const std::string& connectionName)
     return params != nullptr && params->databaseType != nullptr && GetDBTypeIndex(params->databaseType) == 0;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int UpdateSeqGen(const char* tableName, const char* sequenceName)
 {

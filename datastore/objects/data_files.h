@@ -39,7 +39,7 @@ std::string RootDataPath(const char* name);
  * line number; so is a line holding a NUL byte. */
 class LineReader {
 public:
-    LineReader(FILE* file, const char* fileName) : file_(file), fileName_(fileName) {}
+    LineReader(FILE* file, const char* fileName) : file_(file), fileName_(fileName) { }
     /* The next acceptable line into line; false at the end of the file. */
     bool Next(std::string& line);
 

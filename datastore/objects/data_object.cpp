@@ -74,8 +74,7 @@ struct SelectedColumns {
  * the tables' columns follow each other in query order (*star counts the
  * columns of the tables before). False when a selected column is not in
  * the definition. */
-bool SelectColumnsOf(const SelectQuery* query, const TableDefn* definition, int32_t* star,
-                     SelectedColumns* selected)
+bool SelectColumnsOf(const SelectQuery* query, const TableDefn* definition, int32_t* star, SelectedColumns* selected)
 {
     if (!query->columns || query->columns->count == 0) {
         for (LCDNode* node = definition->columns->head; node; node = node->next) {
@@ -115,7 +114,8 @@ void* StoredValue(const DBColumnValue* cell, uint8_t resultType, uint8_t type, M
     *length = 0;
     if (!cell || !cell->value)
         return nullptr;
-    if (type >= BRI_SQL_DATE && type <= BRI_SQL_DATETIME && !(resultType >= BRI_SQL_DATE && resultType <= BRI_SQL_DATETIME)) {
+    if (type >= BRI_SQL_DATE && type <= BRI_SQL_DATETIME &&
+        !(resultType >= BRI_SQL_DATE && resultType <= BRI_SQL_DATETIME)) {
         void* parsed = nullptr;
         if (AllocateAndCopyColumnValue(&parsed, length, type, static_cast<const char*>(cell->value)) !=
             VELMORA_SUCCESS) {
@@ -262,13 +262,13 @@ const ColumnDefn* DefinitionColumn(const TableDefn* definition, const char* name
 }
 
 /* An equality leaf on table.column with value, from the query's pool. */
-QueryCondition* EqualityLeaf(SelectQuery* query, const char* table, const char* column, uint8_t type,
-                             const void* value, int32_t length)
+QueryCondition* EqualityLeaf(SelectQuery* query, const char* table, const char* column, uint8_t type, const void* value,
+                             int32_t length)
 {
     // Query columns know types up to 21; a long text compares as a text.
     uint8_t queryType = type > QUERY_MAX_COLUMN_TYPE ? static_cast<uint8_t>(BRI_SQL_VARCHAR) : type;
-    QueryColumn* queryColumn = CreateQueryColumn(table, nullptr, column, nullptr, length, queryType,
-                                                 QUERY_AGGREGATE_NONE, query->pool);
+    QueryColumn* queryColumn =
+        CreateQueryColumn(table, nullptr, column, nullptr, length, queryType, QUERY_AGGREGATE_NONE, query->pool);
     if (!queryColumn)
         return nullptr;
     return CreateQueryCondition(queryColumn, value, value ? length : 0, QUERY_OP_EQUAL, query->pool);
@@ -283,7 +283,8 @@ bool Chain(QueryCondition** root, QueryCondition* leaf, MemPool* pool)
 }
 
 void CompareRootRefTableFrom(const char* referenceTable, const char* referenceColumn, const char* rootTable,
-                             const char* rootColumn, uint8_t* found, std::set<std::pair<std::string, std::string>>* seen)
+                             const char* rootColumn, uint8_t* found,
+                             std::set<std::pair<std::string, std::string>>* seen)
 {
     if (*found)
         return;
@@ -329,8 +330,8 @@ bool EvaluateCondition(const CriteriaNode* root, const RowObject* row, const Tab
                 std::unique_ptr<void, decltype(&free)> value(
                     ConvertStringToColumnValue(node->value, &length, column->type), &free);
                 result = value && row->values[index] &&
-                         CompareColumnValue(row->values[index], row->lengths[index], value.get(), length, node->op,
-                                            column->type) == 1;
+                    CompareColumnValue(row->values[index], row->lengths[index], value.get(), length, node->op,
+                                       column->type) == 1;
                 break;
             }
             stack.pop_back();
@@ -352,7 +353,7 @@ bool EvaluateCondition(const CriteriaNode* root, const RowObject* row, const Tab
             stack.push_back({node->right, 0, false});
             continue;
         }
-        stack.pop_back();  // result is the right side's, which decides
+        stack.pop_back(); // result is the right side's, which decides
     }
     return result;
 }

@@ -40,8 +40,8 @@ bool HoldsPrimaryKey(const TableDefn* definition, const char* const* names, int3
 /* A new collection of table over names and types (copied into the DO's
  * pool), appended to the DO's collections; the table is added to the table
  * list when absent. Null on allocation failure. */
-RowCollection* AddCollection(DataObject* dataObject, const char* table, TableDefn* definition,
-                             const char* const* names, const uint8_t* types, int32_t count);
+RowCollection* AddCollection(DataObject* dataObject, const char* table, TableDefn* definition, const char* const* names,
+                             const uint8_t* types, int32_t count);
 
 /* Appends unit to the end of the collection's rows. */
 void AppendUnit(RowCollection* collection, RowUnit* unit);

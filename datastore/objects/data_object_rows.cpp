@@ -98,8 +98,8 @@ bool HoldsPrimaryKey(const TableDefn* definition, const char* const* names, int3
     return true;
 }
 
-RowCollection* AddCollection(DataObject* dataObject, const char* table, TableDefn* definition,
-                             const char* const* names, const uint8_t* types, int32_t count)
+RowCollection* AddCollection(DataObject* dataObject, const char* table, TableDefn* definition, const char* const* names,
+                             const uint8_t* types, int32_t count)
 {
     MemPool* pool = dataObject->pool;
     auto* collection = static_cast<RowCollection*>(PoolAlloc(pool, sizeof(RowCollection)));
@@ -370,8 +370,8 @@ int InsertRowUnit(RowUnit* rowUnit, DataObject* dataObject)
 int InsertRowIntoDO(DataObject* dataObject, const char* table, void* const* values, const int32_t* lengths)
 {
     RowCollection* collection = FindCollection(dataObject, table);
-    RowUnit* unit = collection && values && lengths ? NewUnitFromValues(dataObject, collection, values, lengths)
-                                                    : nullptr;
+    RowUnit* unit =
+        collection && values && lengths ? NewUnitFromValues(dataObject, collection, values, lengths) : nullptr;
     if (!unit) {
         LogError("Cannot create rowUnit.\n");
         return VELMORA_FAILURE;
@@ -462,8 +462,7 @@ RowUnit* FindRowUnit(const RowUnit* rowUnit, DataObject* dataObject)
     return found;
 }
 
-int SetValueForRowUnit(const char* column, const char* table, const void* value, int32_t length,
-                       DataObject* dataObject)
+int SetValueForRowUnit(const char* column, const char* table, const void* value, int32_t length, DataObject* dataObject)
 {
     RowCollection* collection = FindCollection(dataObject, table);
     if (!collection) {
@@ -613,8 +612,7 @@ const void* GetFirstValue(const char* column, const char* table, DataObject* dat
     return collection->firstRow->values[position];
 }
 
-void* GetColumnValueFromDO(DataObject* dataObject, const char* table, const char* column, int32_t n,
-                           int32_t* length)
+void* GetColumnValueFromDO(DataObject* dataObject, const char* table, const char* column, int32_t n, int32_t* length)
 {
     if (length)
         *length = 0;
@@ -689,10 +687,7 @@ DOColumnValues* GetColumnValuesFromDO(const char* column, const char* table, Dat
     return result;
 }
 
-int IsDOEmpty(const DataObject* dataObject)
-{
-    return !dataObject || !dataObject->firstCollection;
-}
+int IsDOEmpty(const DataObject* dataObject) { return !dataObject || !dataObject->firstCollection; }
 
 void PrintDataObject(const DataObject* dataObject)
 {

@@ -118,9 +118,9 @@ RowObject* StoredRow(const RowUnit* unit, const RowCollection* collection, DBCon
         QueryColumn* column = CreateQueryColumn(collection->tableName, nullptr, keys->primaryKeys[k], nullptr, 0,
                                                 type > QUERY_MAX_COLUMN_TYPE ? uint8_t{BRI_SQL_VARCHAR} : type,
                                                 QUERY_AGGREGATE_NONE, query->pool);
-        QueryCondition* leaf = column ? CreateQueryCondition(column, unit->values[position], unit->lengths[position],
-                                                             QUERY_OP_EQUAL, query->pool)
-                                      : nullptr;
+        QueryCondition* leaf = column
+            ? CreateQueryCondition(column, unit->values[position], unit->lengths[position], QUERY_OP_EQUAL, query->pool)
+            : nullptr;
         root = leaf && root ? CreateConditionAnd(root, leaf, query->pool) : leaf;
         ok = root != nullptr;
     }
@@ -175,8 +175,8 @@ int SaveUnitOn(RowUnit* unit, RowCollection* collection, DataObject* dataObject,
     // An update writes every column: the columns this DO does not hold keep
     // what the database holds, rather than being overwritten with defaults.
     RowObject* stored = kind == Statement::Update && connection && !HoldsEveryColumn(collection)
-                            ? StoredRow(unit, collection, connection)
-                            : nullptr;
+        ? StoredRow(unit, collection, connection)
+        : nullptr;
     RowObject* row = RowObjectOf(unit, collection, kind == Statement::Delete, stored);
     if (stored)
         FreeRowObject(stored, collection->tableDefn->columns->count);
@@ -185,9 +185,9 @@ int SaveUnitOn(RowUnit* unit, RowCollection* collection, DataObject* dataObject,
         return VELMORA_FAILURE;
     }
     std::unique_ptr<char, FreeText> statement(
-        kind == Statement::Update   ? GenerateUpdateQuery(collection->tableName, row)
-        : kind == Statement::Delete ? GenerateDeleteQuery(collection->tableName, row)
-                                    : GenerateInsertQuery(collection->tableName, row));
+        kind == Statement::Update       ? GenerateUpdateQuery(collection->tableName, row)
+            : kind == Statement::Delete ? GenerateDeleteQuery(collection->tableName, row)
+                                        : GenerateInsertQuery(collection->tableName, row));
     FreeRowObject(row, collection->tableDefn->columns->count);
     if (!statement) {
         LogError("QueryPtr is NULL.\n");
@@ -213,7 +213,7 @@ bool NeedsStatement(uint8_t state) { return StatementFor(state) != Statement::No
 void SortTablesForDO(size_t index, const std::vector<std::string>& names, std::vector<int>& mark,
                      std::vector<size_t>& order)
 {
-    mark[index] = 1;  // on the path
+    mark[index] = 1; // on the path
     const TableDefn* definition = GetTableDefnByName(names[index].c_str());
     if (!definition)
         LogError("No Table Definition found for table %s.\n", names[index].c_str());
@@ -224,7 +224,7 @@ void SortTablesForDO(size_t index, const std::vector<std::string>& names, std::v
             if (mark[other] == 0 && strcasecmp(names[other].c_str(), reference) == 0)
                 SortTablesForDO(other, names, mark, order);
     }
-    mark[index] = 2;  // emitted
+    mark[index] = 2; // emitted
     order.push_back(index);
 }
 
@@ -263,7 +263,7 @@ int SaveRowCollection(RowCollection* collection, DataObject* dataObject)
     if (due && !connection.ForSaving(collection->tableName))
         return VELMORA_FAILURE;
     for (RowUnit* unit = collection->firstRow; unit;) {
-        RowUnit* next = unit->next;  // a saved deletion leaves the list
+        RowUnit* next = unit->next; // a saved deletion leaves the list
         SaveUnitOn(unit, collection, dataObject, connection.connection());
         unit = next;
     }

@@ -199,7 +199,7 @@ DataObject* DeepRetrieveDO(const char* dominantTable, const RowUnit* rowUnit)
         auto name = row.Get("TABLENAME");
         if (!name)
             continue;
-        bool seen = false;  // a table is listed once whatever the index holds
+        bool seen = false; // a table is listed once whatever the index holds
         for (const std::string& known : names)
             seen = seen || strcasecmp(known.c_str(), name->c_str()) == 0;
         if (!seen)
@@ -246,15 +246,15 @@ int AddEntryToIndexTable(const char* tableName, const RowObject* row)
         if (position < 0)
             continue;
         auto* local = static_cast<ColumnDefn*>(ElementAt(table->columns, position)->data);
-        std::optional<std::string> value =
-            row->values ? Literal(row->values[position], row->lengths ? row->lengths[position] : 0, local->type, dialect)
-                        : std::nullopt;
+        std::optional<std::string> value = row->values
+            ? Literal(row->values[position], row->lengths ? row->lengths[position] : 0, local->type, dialect)
+            : std::nullopt;
         if (!value)
-            continue;  // a row without a dominant row has no entry
+            continue; // a row without a dominant row has no entry
         TableDefn* rootTable = GetTableDefnByName(root.table.c_str());
         std::string index = std::string(rootTable->name) + "_IDX";
-        std::string where = std::string(keys[0]->name) + " = " + *value + " AND TABLENAME = " +
-                            QuoteSqlText(table->name, dialect);
+        std::string where =
+            std::string(keys[0]->name) + " = " + *value + " AND TABLENAME = " + QuoteSqlText(table->name, dialect);
         std::string statement;
         if (remove) {
             // Only this table's entry: the dominant row's other tables stay indexed.
@@ -262,7 +262,7 @@ int AddEntryToIndexTable(const char* tableName, const RowObject* row)
         } else {
             auto present = ReadDefaultTextRows("SELECT TABLENAME FROM " + index + " WHERE " + where);
             if (present && !present->empty())
-                continue;  // one entry per dominant row and table
+                continue; // one entry per dominant row and table
             statement = "INSERT INTO " + index + " VALUES (" + *value + ", " + QuoteSqlText(table->name, dialect) + ")";
             LogTrace("Insert Query for %s: %s\n", index.c_str(), statement.c_str());
         }

@@ -38,7 +38,7 @@ void Follow(const char* table, const char* column, const std::string& localColum
         for (const std::string& seen : path)
             onPath = onPath || strcasecmp(seen.c_str(), key->referenceTable) == 0;
         if (onPath || path.size() >= kMaxChain)
-            continue;  // a cycle or a runaway chain ends here
+            continue; // a cycle or a runaway chain ends here
         followed = true;
         path.emplace_back(definition->name);
         Follow(key->referenceTable, key->referenceColumn, column ? localColumn : key->localColumn, path, roots);
@@ -130,8 +130,8 @@ bool JoinConstituent(SelectQuery* query, const PersonalityDefn* personality, con
             LCDVector* base = JoinColumns(query, personality->dominantTable, keys[0]->name);
             LCDVector* reference = JoinColumns(query, constituent, root.localColumn.c_str());
             if (!base || !reference ||
-                !AddJoinToQuery(query, personality->dominantTable, nullptr, constituent, nullptr, QUERY_LEFT_JOIN,
-                                base, reference))
+                !AddJoinToQuery(query, personality->dominantTable, nullptr, constituent, nullptr, QUERY_LEFT_JOIN, base,
+                                reference))
                 return false;
             joined.emplace_back(constituent);
             return true;
@@ -246,7 +246,8 @@ DataObject* GetDOFromPersonalityByCriteria(const char* name, const QueryConditio
 
 DataObject* GetDOFromPersonalities(const char* const* names)
 {
-    return Merged(names, [](const char* name, const void*) { return GetDOFromPersonality(name); }, nullptr);
+    return Merged(
+        names, [](const char* name, const void*) { return GetDOFromPersonality(name); }, nullptr);
 }
 
 DataObject* GetDOFromPersonalitiesByRowUnit(const char* const* names, const RowUnit* rowUnit)

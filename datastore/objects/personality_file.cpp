@@ -41,7 +41,7 @@ void ForwardXmlError(void* path, xmlErrorPtr error)
 // too large, not well-formed or has too many elements.
 bool ReadNodes(const char* path, std::vector<PersonalityNode>& nodes)
 {
-    struct stat info {};
+    struct stat info { };
     if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
         LogError("Personality file %s cannot be read\n", path);
         return false;

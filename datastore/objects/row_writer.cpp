@@ -18,7 +18,7 @@ namespace {
 bool JoinsInserts(const std::string& dialect)
 {
     return CompareNoCase(dialect.c_str(), "PGSQL") == 0 || CompareNoCase(dialect.c_str(), "MYSQL") == 0 ||
-           CompareNoCase(dialect.c_str(), "SQLITE") == 0;
+        CompareNoCase(dialect.c_str(), "SQLITE") == 0;
 }
 
 /* An insert of the store's dialects reads "<head> values(<row>)", perhaps
@@ -113,8 +113,8 @@ void RowWriter::WriteOneByOne(DBConnection* connection, PendingRow* rows, size_t
         if (IsDBConnectionMarkedForReopen(connection) && i + 1 < count) {
             // Every further statement would fail the same way: the rows
             // keep their states for a save once the database is back.
-            LogError("The connection to the database of %s is lost; %zu more rows keep their states\n",
-                     table_.c_str(), count - i - 1);
+            LogError("The connection to the database of %s is lost; %zu more rows keep their states\n", table_.c_str(),
+                     count - i - 1);
             counts_.failed += count - i - 1;
             return;
         }
@@ -143,8 +143,8 @@ bool RowWriter::RunBatch(DBConnection* connection, PendingRow* rows, size_t coun
         std::string_view head;
         std::string_view row;
         if (joins && pending.action == RowAction::Insert && SplitInsert(pending.statement.get(), head, row)) {
-            if (joinedRows > 0 && (head != joinedHead || joinedRows >= kRowsPerInsert ||
-                                   joined.size() + row.size() + 1 > kInsertBytes))
+            if (joinedRows > 0 &&
+                (head != joinedHead || joinedRows >= kRowsPerInsert || joined.size() + row.size() + 1 > kInsertBytes))
                 ok = flush();
             if (!ok)
                 break;
@@ -173,8 +173,8 @@ void RowWriter::WriteInBatches(DBConnection* connection, PendingRow* rows, size_
         size_t size = count - start < kRowsPerBatch ? count - start : kRowsPerBatch;
         PendingRow* batch = rows + start;
         if (IsDBConnectionMarkedForReopen(connection)) {
-            LogError("The connection to the database of %s is lost; %zu more rows keep their states\n",
-                     table_.c_str(), count - start);
+            LogError("The connection to the database of %s is lost; %zu more rows keep their states\n", table_.c_str(),
+                     count - start);
             counts_.failed += count - start;
             return;
         }

@@ -45,15 +45,15 @@ constexpr size_t kInsertBytes = 256 * 1024;
 
 /* Counts of one save, for the log and the tests. */
 struct SaveCounts {
-    size_t written = 0;    /* rows whose statement succeeded */
-    size_t failed = 0;     /* rows that keep their state */
-    size_t batches = 0;    /* batches committed whole */
-    size_t retried = 0;    /* batches written again row by row */
+    size_t written = 0; /* rows whose statement succeeded */
+    size_t failed = 0;  /* rows that keep their state */
+    size_t batches = 0; /* batches committed whole */
+    size_t retried = 0; /* batches written again row by row */
 };
 
 class RowWriter {
 public:
-    RowWriter(const char* tableName, const char* dialect) : table_(tableName), dialect_(dialect ? dialect : "") {}
+    RowWriter(const char* tableName, const char* dialect) : table_(tableName), dialect_(dialect ? dialect : "") { }
 
     /* Each row's statement on its own, in autocommit, in order. A failed
      * row logs the statement and keeps its state. Stops early, leaving

@@ -93,7 +93,7 @@ bool StoreRoot(const char* path)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" void SetVelmoraRoot(const char* path) { StoreRoot(path); }
 

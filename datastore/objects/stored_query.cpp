@@ -85,7 +85,7 @@ uint8_t OperatorCode(const char* text)
 
 class QueryBuilder {
 public:
-    QueryBuilder(int32_t queryId, SelectQuery* query, MemPool* pool) : id_(queryId), query_(query), pool_(pool) {}
+    QueryBuilder(int32_t queryId, SelectQuery* query, MemPool* pool) : id_(queryId), query_(query), pool_(pool) { }
 
     int Build()
     {
@@ -107,9 +107,9 @@ private:
         if (ids.empty())
             LogTrace("\nNo Columns to be selected.\n");
         for (int64_t id : ids) {
-            std::vector<TextRow> rows =
-                Rows("ColumnDetails",
-                     Select("COLUMNNAME, COLUMNALIAS, TABLENAME, TABLEALIAS, FUNCTIONNAME", "ColumnDetails", "COLUMN_ID", id));
+            std::vector<TextRow> rows = Rows("ColumnDetails",
+                                             Select("COLUMNNAME, COLUMNALIAS, TABLENAME, TABLEALIAS, FUNCTIONNAME",
+                                                    "ColumnDetails", "COLUMN_ID", id));
             if (rows.empty()) {
                 LogError("No ColumnDetails row for COLUMN_ID %lld of query %d\n", static_cast<long long>(id), id_);
                 continue;
@@ -118,10 +118,9 @@ private:
             auto column = row.Get("COLUMNNAME");
             auto table = row.Get("TABLENAME");
             auto function = row.Get("FUNCTIONNAME");
-            QueryColumn* made = CreateQueryColumn(Text(table), Text(row.Get("TABLEALIAS")), Text(column),
-                                                  Text(row.Get("COLUMNALIAS")), 0,
-                                                  DefinedType(Text(table), Text(column)),
-                                                  AggregateCode(Text(function)), pool_);
+            QueryColumn* made =
+                CreateQueryColumn(Text(table), Text(row.Get("TABLEALIAS")), Text(column), Text(row.Get("COLUMNALIAS")),
+                                  0, DefinedType(Text(table), Text(column)), AggregateCode(Text(function)), pool_);
             if (made && !AddSelectColumn(query_, made))
                 OutOfMemory();
         }
@@ -184,7 +183,7 @@ private:
             auto base = row.Get("BASETABLENAME"), baseAlias = row.Get("BASETABLEALIAS");
             auto reference = row.Get("REFTABLENAME"), referenceAlias = row.Get("REFTABLEALIAS");
             auto type = row.Get("JOINTYPE");
-            uint8_t joinType = 0xff;  // refused by the generators, so a bad row cannot pass unseen
+            uint8_t joinType = 0xff; // refused by the generators, so a bad row cannot pass unseen
             if (type && *type == "INNER_JOIN")
                 joinType = QUERY_INNER_JOIN;
             else if (type && *type == "LEFT_JOIN")
@@ -202,10 +201,9 @@ private:
             LCDVector* baseColumns = SingleColumnList(baseColumn);
             LCDVector* referenceColumns = SingleColumnList(referenceColumn);
             JoinClause* join = baseColumns && referenceColumns
-                                   ? CreateJoinClause(Text(base), Text(baseAlias), Text(reference),
-                                                      Text(referenceAlias), joinType, baseColumns, referenceColumns,
-                                                      pool_)
-                                   : nullptr;
+                ? CreateJoinClause(Text(base), Text(baseAlias), Text(reference), Text(referenceAlias), joinType,
+                                   baseColumns, referenceColumns, pool_)
+                : nullptr;
             if (!join || !AddJoinClause(query_, join))
                 OutOfMemory();
         }
@@ -317,8 +315,8 @@ private:
         const TextRow& row = relations.front();
         auto column = row.Get("LIDENTIFIER");
         auto value = row.Get("RIDENTIFIER");
-        QueryColumn* leftColumn = CreateQueryColumn(nullptr, nullptr, Text(column), nullptr, 0, BRI_SQL_VARCHAR,
-                                                    QUERY_AGGREGATE_NONE, pool_);
+        QueryColumn* leftColumn =
+            CreateQueryColumn(nullptr, nullptr, Text(column), nullptr, 0, BRI_SQL_VARCHAR, QUERY_AGGREGATE_NONE, pool_);
         if (!leftColumn)
             return nullptr;
         return CreateQueryCondition(leftColumn, Text(value), value ? static_cast<int32_t>(value->size()) : 0,

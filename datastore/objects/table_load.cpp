@@ -119,7 +119,7 @@ int WidenLongIntegers(const TableDefn* definition, RowObject* row)
                               : static_cast<int64_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
         else {
             uint32_t word = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+                static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
             number = isSigned ? static_cast<int64_t>(static_cast<int32_t>(word)) : static_cast<int64_t>(word);
         }
         auto* wide = static_cast<unsigned char*>(BriMalloc(9));

@@ -13,7 +13,7 @@ namespace velmora_objects {
 
 /* One row: each value's text form, nullopt for NULL, by column position. */
 struct TextRow {
-    std::vector<std::string> names;  /* shared layout: the result's column names */
+    std::vector<std::string> names; /* shared layout: the result's column names */
     std::vector<std::optional<std::string>> values;
 
     /* The value of the named column (case-insensitive), nullopt for NULL or

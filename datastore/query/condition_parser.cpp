@@ -21,10 +21,10 @@ enum class Sym : uint8_t { Start, Input, Cond, Name, Value, Comparison, And, Or,
 // its tree.
 struct Entry {
     Sym sym;
-    uint8_t op;          // Comparison
-    const char* text;    // Name, Value: points into the caller's text
+    uint8_t op;       // Comparison
+    const char* text; // Name, Value: points into the caller's text
     size_t length;
-    CriteriaNode* node;  // Cond: owns its subtree
+    CriteriaNode* node; // Cond: owns its subtree
 };
 
 enum class Failure { None, Syntax, TooDeep, NoMemory };
@@ -98,11 +98,16 @@ char* CopyText(const char* text, size_t length)
 uint8_t Mirror(uint8_t op)
 {
     switch (op) {
-    case CRITERIA_LT: return CRITERIA_GT;
-    case CRITERIA_GT: return CRITERIA_LT;
-    case CRITERIA_LE: return CRITERIA_GE;
-    case CRITERIA_GE: return CRITERIA_LE;
-    default: return op;
+    case CRITERIA_LT:
+        return CRITERIA_GT;
+    case CRITERIA_GT:
+        return CRITERIA_LT;
+    case CRITERIA_LE:
+        return CRITERIA_GE;
+    case CRITERIA_GE:
+        return CRITERIA_LE;
+    default:
+        return op;
     }
 }
 
@@ -110,7 +115,7 @@ bool StartsOperand(Token kind) { return kind == Token::Name || kind == Token::Va
 
 class ConditionParser {
 public:
-    explicit ConditionParser(const char* text) : scanner_(text) {}
+    explicit ConditionParser(const char* text) : scanner_(text) { }
     ConditionParser(const ConditionParser&) = delete;
     ConditionParser& operator=(const ConditionParser&) = delete;
     ~ConditionParser() { FreeCriteriaTree(lastLine_); }
@@ -176,8 +181,8 @@ private:
     Failure Shift(Lexeme& ahead)
     {
         static constexpr Sym kSym[] = {
-            Sym::Start, Sym::Name, Sym::Value, Sym::Comparison, Sym::And, Sym::Or,
-            Sym::LeftParen, Sym::RightParen, Sym::LineEnd, Sym::Start,
+            Sym::Start, Sym::Name,      Sym::Value,      Sym::Comparison, Sym::And,
+            Sym::Or,    Sym::LeftParen, Sym::RightParen, Sym::LineEnd,    Sym::Start,
         };
         Failure f = stack_.Push(kSym[static_cast<int>(ahead.kind)], ahead.op, ahead.text, ahead.length);
         ahead = scanner_.Next();

@@ -8,7 +8,7 @@
 namespace velmora::query {
 
 enum class Token : uint8_t {
-    End,        // the string's terminating NUL
+    End, // the string's terminating NUL
     Name,
     Value,
     Comparison, // op holds CRITERIA_LT .. CRITERIA_NE
@@ -17,7 +17,7 @@ enum class Token : uint8_t {
     LeftParen,
     RightParen,
     LineEnd,
-    Invalid,    // a character that starts no token
+    Invalid, // a character that starts no token
 };
 
 struct Lexeme {
@@ -29,7 +29,7 @@ struct Lexeme {
 
 class ConditionScanner {
 public:
-    explicit ConditionScanner(const char* text) : next_(text) {}
+    explicit ConditionScanner(const char* text) : next_(text) { }
     Lexeme Next();
 
 private:

@@ -15,9 +15,8 @@ using namespace velmora_query;
 
 namespace {
 
-QueryColumn* MakeColumn(const char* tableName, const char* tableAlias, const char* columnName,
-                        const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate, MemPool* pool,
-                        bool nameRequired)
+QueryColumn* MakeColumn(const char* tableName, const char* tableAlias, const char* columnName, const char* columnAlias,
+                        int32_t length, uint8_t type, uint8_t aggregate, MemPool* pool, bool nameRequired)
 {
     if (!columnName && (nameRequired || aggregate == QUERY_AGGREGATE_NONE)) {
         LogError("\nColumn Name is NULL\n");
@@ -33,8 +32,7 @@ QueryColumn* MakeColumn(const char* tableName, const char* tableAlias, const cha
     }
     auto* column = PoolNew<QueryColumn>(pool);
     if (!column || !PoolCopyText(&column->tableName, tableName, pool) ||
-        !PoolCopyText(&column->tableAlias, tableAlias, pool) ||
-        !PoolCopyText(&column->columnName, columnName, pool) ||
+        !PoolCopyText(&column->tableAlias, tableAlias, pool) || !PoolCopyText(&column->columnName, columnName, pool) ||
         !PoolCopyText(&column->columnAlias, columnAlias, pool)) {
         LogError("\nMEMORY ALLOCATION FOR QUERYCOLUMN FAILED\n");
         return nullptr;
@@ -74,15 +72,13 @@ bool IsLeafOperator(uint8_t op)
 extern "C" {
 
 QueryColumn* CreateQueryColumn(const char* tableName, const char* tableAlias, const char* columnName,
-                               const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate,
-                               MemPool* pool)
+                               const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate, MemPool* pool)
 {
     return MakeColumn(tableName, tableAlias, columnName, columnAlias, length, type, aggregate, pool, false);
 }
 
 QueryColumn* CreateListColumn(const char* tableName, const char* tableAlias, const char* columnName,
-                              const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate,
-                              MemPool* pool)
+                              const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate, MemPool* pool)
 {
     return MakeColumn(tableName, tableAlias, columnName, columnAlias, length, type, aggregate, pool, true);
 }
@@ -130,8 +126,7 @@ JoinClause* CreateJoinClause(const char* baseTable, const char* baseAlias, const
                              LCDVector* referenceColumns, MemPool* pool)
 {
     auto* join = PoolNew<JoinClause>(pool);
-    if (!join || !PoolCopyText(&join->baseTable, baseTable, pool) ||
-        !PoolCopyText(&join->baseAlias, baseAlias, pool) ||
+    if (!join || !PoolCopyText(&join->baseTable, baseTable, pool) || !PoolCopyText(&join->baseAlias, baseAlias, pool) ||
         !PoolCopyText(&join->referenceTable, referenceTable, pool) ||
         !PoolCopyText(&join->referenceAlias, referenceAlias, pool)) {
         LogError("\nMEMORY ALLOCATION FOR JOINCLAUSE FAILED\n");

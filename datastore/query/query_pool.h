@@ -13,12 +13,13 @@ namespace velmora_query {
 
 /* A zeroed record from the pool; null for a null pool or when it cannot
  * allocate. */
-template <typename Record>
-Record* PoolNew(MemPool* pool)
+template <typename Record> Record* PoolNew(MemPool* pool)
 {
-    if (!pool) return nullptr;
+    if (!pool)
+        return nullptr;
     void* memory = PoolAlloc(pool, sizeof(Record));
-    if (memory) memset(memory, 0, sizeof(Record));
+    if (memory)
+        memset(memory, 0, sizeof(Record));
     return static_cast<Record*>(memory);
 }
 

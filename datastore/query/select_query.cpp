@@ -33,8 +33,8 @@ public:
     RootChildrenLock& operator=(const RootChildrenLock&) = delete;
 };
 
-constexpr const char* kOperatorTexts[] = {"INVALID OPERATOR", "<", ">",  "<=",   ">=",     "=",
-                                          "!=",               "AND", "OR", "LIKE", "BETWEEN"};
+constexpr const char* kOperatorTexts[] = {"INVALID OPERATOR", "<", ">", "<=", ">=", "=", "!=", "AND", "OR", "LIKE",
+                                          "BETWEEN"};
 constexpr const char* kAggregateNames[] = {"INVALID TYPE", "DISTINCT", "COUNT", "MIN", "MAX", "SUM", "AVG"};
 constexpr const char* kJoinTypeNames[] = {"INNER_JOIN", "LEFT_JOIN"};
 
@@ -46,7 +46,8 @@ void UnlinkPoolNode(LCDVector* list, LCDNode* previous, LCDNode* node)
         previous->next = node->next;
     else
         list->head = node->next;
-    if (list->tail == node) list->tail = previous;
+    if (list->tail == node)
+        list->tail = previous;
     list->count--;
 }
 
@@ -62,20 +63,23 @@ namespace velmora_query {
 bool PoolCopyText(char** out, const char* text, MemPool* pool)
 {
     *out = nullptr;
-    if (!text) return true;
+    if (!text)
+        return true;
     return PoolStrdup(out, text, pool) == VELMORA_SUCCESS;
 }
 
 LCDVector* PoolList(MemPool* pool)
 {
     auto* list = PoolNew<LCDVector>(pool);
-    if (list) InitVector(list, nullptr);
+    if (list)
+        InitVector(list, nullptr);
     return list;
 }
 
 int PoolListAppend(MemPool* pool, LCDVector* list, void* data)
 {
-    if (!pool || !list || !data) return VELMORA_FAILURE;
+    if (!pool || !list || !data)
+        return VELMORA_FAILURE;
     auto* node = PoolNew<LCDNode>(pool);
     if (!node) {
         LogError("Query list: MEMORY_ALLOCATION_FAILURE\n");
@@ -98,13 +102,19 @@ const char* GetQueryAggregateName(uint8_t aggregate)
     return aggregate <= QUERY_AGGREGATE_MAX_CODE ? kAggregateNames[aggregate] : nullptr;
 }
 
-const char* GetQueryJoinTypeName(uint8_t joinType) { return joinType <= QUERY_LEFT_JOIN ? kJoinTypeNames[joinType] : nullptr; }
+const char* GetQueryJoinTypeName(uint8_t joinType)
+{
+    return joinType <= QUERY_LEFT_JOIN ? kJoinTypeNames[joinType] : nullptr;
+}
 
 const char* GetQueryColumnQualifier(const QueryColumn* column)
 {
-    if (!column) return nullptr;
-    if (column->tableAlias && column->tableAlias[0]) return column->tableAlias;
-    if (column->tableName && column->tableName[0]) return column->tableName;
+    if (!column)
+        return nullptr;
+    if (column->tableAlias && column->tableAlias[0])
+        return column->tableAlias;
+    if (column->tableName && column->tableName[0])
+        return column->tableName;
     return nullptr;
 }
 
@@ -140,7 +150,8 @@ SelectQuery* CreateSelectQuery(void)
 
 void FreeSelectQuery(SelectQuery* query)
 {
-    if (!query) return;
+    if (!query)
+        return;
     if (query->pool) {
         RootChildrenLock lock;
         DestroyMemPool(query->pool);
@@ -150,7 +161,8 @@ void FreeSelectQuery(SelectQuery* query)
 
 int AddSelectColumn(SelectQuery* query, QueryColumn* column)
 {
-    if (!query) return VELMORA_FAILURE;
+    if (!query)
+        return VELMORA_FAILURE;
     return PoolListAppend(query->pool, query->columns, column);
 }
 
@@ -187,11 +199,11 @@ int RemoveSelectColumn(SelectQuery* query, const char* columnName, const char* t
     return VELMORA_SUCCESS;
 }
 
-int CreateAndAddSelectColumn(SelectQuery* query, const char* tableName, const char* tableAlias,
-                             const char* columnName, const char* columnAlias, int32_t length, uint8_t type,
-                             uint8_t aggregate)
+int CreateAndAddSelectColumn(SelectQuery* query, const char* tableName, const char* tableAlias, const char* columnName,
+                             const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate)
 {
-    if (!query) return VELMORA_FAILURE;
+    if (!query)
+        return VELMORA_FAILURE;
     QueryColumn* column =
         CreateQueryColumn(tableName, tableAlias, columnName, columnAlias, length, type, aggregate, query->pool);
     return column ? AddSelectColumn(query, column) : VELMORA_FAILURE;
@@ -199,21 +211,21 @@ int CreateAndAddSelectColumn(SelectQuery* query, const char* tableName, const ch
 
 LCDVector* CreateColumnList(MemPool* pool)
 {
-    if (!pool) return nullptr;
+    if (!pool)
+        return nullptr;
     LCDVector* list = PoolList(pool);
-    if (!list) LogError("CreateColumnList: MEMORY_ALLOCATION_FAILURE\n");
+    if (!list)
+        LogError("CreateColumnList: MEMORY_ALLOCATION_FAILURE\n");
     return list;
 }
 
-int AddListColumn(MemPool* pool, QueryColumn* column, LCDVector* list)
-{
-    return PoolListAppend(pool, list, column);
-}
+int AddListColumn(MemPool* pool, QueryColumn* column, LCDVector* list) { return PoolListAppend(pool, list, column); }
 
 LCDVector* MakeColumnVector(MemPool* pool, int32_t n, ...)
 {
     LogTrace("@@ Inside MakeColumnVector @@\n");
-    if (!pool || n < 0) return nullptr;
+    if (!pool || n < 0)
+        return nullptr;
     LCDVector* list = PoolList(pool);
     va_list names;
     va_start(names, n);
@@ -224,21 +236,24 @@ LCDVector* MakeColumnVector(MemPool* pool, int32_t n, ...)
             list = nullptr;
     }
     va_end(names);
-    if (!list) LogError("MakeColumnVector: Cannot make the list of column names\n");
+    if (!list)
+        LogError("MakeColumnVector: Cannot make the list of column names\n");
     return list;
 }
 
 LCDVector* MakeColumnVectorForJoin(MemPool* pool, const char* table, int32_t n, ...)
 {
     LogTrace("@@ Inside MakeColumnVectorForJoin @@\n");
-    if (!pool || n < 0) return nullptr;
+    if (!pool || n < 0)
+        return nullptr;
     LCDVector* list = PoolList(pool);
     va_list names;
     va_start(names, n);
     for (int32_t i = 0; list && i < n; i++) {
         const char* name = va_arg(names, const char*);
         QueryColumn* column = CreateListColumn(table, nullptr, name, nullptr, 0, 5, QUERY_AGGREGATE_NONE, pool);
-        if (!column || PoolListAppend(pool, list, column) != VELMORA_SUCCESS) list = nullptr;
+        if (!column || PoolListAppend(pool, list, column) != VELMORA_SUCCESS)
+            list = nullptr;
     }
     va_end(names);
     return list;
@@ -246,25 +261,26 @@ LCDVector* MakeColumnVectorForJoin(MemPool* pool, const char* table, int32_t n, 
 
 int AddJoinClause(SelectQuery* query, JoinClause* join)
 {
-    if (!query) return VELMORA_FAILURE;
+    if (!query)
+        return VELMORA_FAILURE;
     return PoolListAppend(query->pool, query->joins, join);
 }
 
 int AddJoinToQuery(SelectQuery* query, const char* baseTable, const char* baseAlias, const char* referenceTable,
-                   const char* referenceAlias, uint8_t joinType, LCDVector* baseColumns,
-                   LCDVector* referenceColumns)
+                   const char* referenceAlias, uint8_t joinType, LCDVector* baseColumns, LCDVector* referenceColumns)
 {
-    if (!query) return VELMORA_FAILURE;
+    if (!query)
+        return VELMORA_FAILURE;
     JoinClause* join = CreateJoinClause(baseTable, baseAlias, referenceTable, referenceAlias, joinType, baseColumns,
                                         referenceColumns, query->pool);
     return join ? AddJoinClause(query, join) : VELMORA_FAILURE;
 }
 
-int AddNaturalJoinToQuery(SelectQuery* query, const char* baseTable, const char* baseAlias,
-                          const char* referenceTable, const char* referenceAlias, uint8_t joinType, int32_t n,
-                          ...)
+int AddNaturalJoinToQuery(SelectQuery* query, const char* baseTable, const char* baseAlias, const char* referenceTable,
+                          const char* referenceAlias, uint8_t joinType, int32_t n, ...)
 {
-    if (!query || n <= 0) return VELMORA_FAILURE;
+    if (!query || n <= 0)
+        return VELMORA_FAILURE;
     MemPool* pool = query->pool;
     LCDVector* columns = PoolList(pool);
     va_list names;
@@ -272,35 +288,41 @@ int AddNaturalJoinToQuery(SelectQuery* query, const char* baseTable, const char*
     for (int32_t i = 0; columns && i < n; i++) {
         const char* name = va_arg(names, const char*);
         QueryColumn* column = CreateListColumn(nullptr, nullptr, name, nullptr, 0, 5, QUERY_AGGREGATE_NONE, pool);
-        if (!column || PoolListAppend(pool, columns, column) != VELMORA_SUCCESS) columns = nullptr;
+        if (!column || PoolListAppend(pool, columns, column) != VELMORA_SUCCESS)
+            columns = nullptr;
     }
     va_end(names);
-    if (!columns) return VELMORA_FAILURE;
+    if (!columns)
+        return VELMORA_FAILURE;
     return AddJoinToQuery(query, baseTable, baseAlias, referenceTable, referenceAlias, joinType, columns, columns);
 }
 
 int AddQueryTable(SelectQuery* query, QueryTable* table)
 {
-    if (!query) return VELMORA_FAILURE;
+    if (!query)
+        return VELMORA_FAILURE;
     return PoolListAppend(query->pool, query->tables, table);
 }
 
 SelectQuery* SetCriteria(SelectQuery* query, QueryCondition* root)
 {
-    if (query) query->criteria = root;
+    if (query)
+        query->criteria = root;
     return query;
 }
 
 int SetGroupBy(SelectQuery* query, GroupByClause* clause)
 {
-    if (!query) return VELMORA_FAILURE;
+    if (!query)
+        return VELMORA_FAILURE;
     query->groupBy = clause;
     return VELMORA_SUCCESS;
 }
 
 int SetSort(SelectQuery* query, SortClause* clause)
 {
-    if (!query) return VELMORA_FAILURE;
+    if (!query)
+        return VELMORA_FAILURE;
     query->sort = clause;
     return VELMORA_SUCCESS;
 }

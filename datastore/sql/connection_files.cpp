@@ -57,32 +57,33 @@ private:
 };
 
 /* The first element for which match holds, or null; under the list's lock. */
-template <typename Entry, typename Match>
-Entry* FindFirst(LCDVector* list, Match match)
+template <typename Entry, typename Match> Entry* FindFirst(LCDVector* list, Match match)
 {
     ListLock lock(list);
     for (LCDNode* node = list->head; node; node = node->next) {
         auto* entry = static_cast<Entry*>(node->data);
-        if (entry && match(entry)) return entry;
+        if (entry && match(entry))
+            return entry;
     }
     return nullptr;
 }
 
 /* Unlinks (and frees) the node of the first element for which match holds
  * and returns that element, or null; under the list's lock. */
-template <typename Entry, typename Match>
-Entry* UnlinkFirst(LCDVector* list, Match match)
+template <typename Entry, typename Match> Entry* UnlinkFirst(LCDVector* list, Match match)
 {
     ListLock lock(list);
     LCDNode* previous = nullptr;
     for (LCDNode* node = list->head; node; previous = node, node = node->next) {
         auto* entry = static_cast<Entry*>(node->data);
-        if (!entry || !match(entry)) continue;
+        if (!entry || !match(entry))
+            continue;
         if (previous)
             previous->next = node->next;
         else
             list->head = node->next;
-        if (list->tail == node) list->tail = previous;
+        if (list->tail == node)
+            list->tail = previous;
         list->count--;
         free(node);
         return entry;
@@ -101,8 +102,7 @@ LCDNode* TakeAll(LCDVector* list)
     return nodes;
 }
 
-template <typename Entry>
-void FreeNodesAndEntries(LCDNode* node, void (*freeEntry)(Entry*))
+template <typename Entry> void FreeNodesAndEntries(LCDNode* node, void (*freeEntry)(Entry*))
 {
     while (node) {
         LCDNode* next = node->next;
@@ -122,9 +122,11 @@ File OpenDataFile(const char* path, const char* fileName)
 {
     if (path) {
         File file(fopen(path, "rb"));
-        if (file) return file;
+        if (file)
+            return file;
     }
-    if (!gv_velmoraRoot) return nullptr;
+    if (!gv_velmoraRoot)
+        return nullptr;
     std::string fallback = std::string(gv_velmoraRoot) + "/data/" + fileName;
     LogDebug("Opening %s\n", fallback.c_str());
     return File(fopen(fallback.c_str(), "rb"));
@@ -140,9 +142,9 @@ bool ReadWord(FILE* file, std::string& word, bool* tooLong)
     word.clear();
     *tooLong = false;
     int c;
-    while ((c = getc(file)) != EOF && IsSeparator(c)) {
-    }
-    if (c == EOF) return false;
+    while ((c = getc(file)) != EOF && IsSeparator(c)) { }
+    if (c == EOF)
+        return false;
     do {
         if (word.size() < kMaxTokenLength)
             word.push_back(static_cast<char>(c));
@@ -159,27 +161,33 @@ bool ReadLine(FILE* file, std::string& line, bool* tooLong)
     line.clear();
     *tooLong = false;
     int c = getc(file);
-    if (c == EOF) return false;
+    if (c == EOF)
+        return false;
     for (; c != EOF && c != '\n'; c = getc(file)) {
         if (line.size() < kMaxLineLength)
             line.push_back(static_cast<char>(c));
         else
             *tooLong = true;
     }
-    if (!*tooLong && !line.empty() && line.back() == '\r') line.pop_back();
+    if (!*tooLong && !line.empty() && line.back() == '\r')
+        line.pop_back();
     return true;
 }
 
 /* A decimal 16-bit integer, the whole text; false otherwise. */
 bool ParseInt16(const std::string& text, int16_t* number)
 {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     size_t start = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    if (start == text.size()) return false;
+    if (start == text.size())
+        return false;
     for (size_t i = start; i < text.size(); i++)
-        if (!isdigit(static_cast<unsigned char>(text[i]))) return false;
+        if (!isdigit(static_cast<unsigned char>(text[i])))
+            return false;
     long value = strtol(text.c_str(), nullptr, 10);
-    if (value < INT16_MIN || value > INT16_MAX) return false;
+    if (value < INT16_MIN || value > INT16_MAX)
+        return false;
     *number = static_cast<int16_t>(value);
     return true;
 }
@@ -190,15 +198,20 @@ bool IsWordSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c ==
  * Returns null on success, else why the line is unusable. */
 const char* SplitConnParamsLine(const std::string& line, std::vector<std::string>& words, std::string& rest)
 {
-    if (line.find('\0') != std::string::npos) return "it holds a NUL byte";
+    if (line.find('\0') != std::string::npos)
+        return "it holds a NUL byte";
     size_t position = 0;
     words.clear();
     while (words.size() < 10) {
-        while (position < line.size() && IsWordSeparator(line[position])) position++;
-        if (position == line.size()) return "it holds fewer than ten words";
+        while (position < line.size() && IsWordSeparator(line[position]))
+            position++;
+        if (position == line.size())
+            return "it holds fewer than ten words";
         size_t end = position;
-        while (end < line.size() && !IsWordSeparator(line[end])) end++;
-        if (end - position > kMaxTokenLength) return "a word is too long";
+        while (end < line.size() && !IsWordSeparator(line[end]))
+            end++;
+        if (end - position > kMaxTokenLength)
+            return "a word is too long";
         words.emplace_back(line, position, end - position);
         position = end;
     }
@@ -211,7 +224,8 @@ const char* SplitConnParamsLine(const std::string& line, std::vector<std::string
 bool IsBlank(const std::string& line)
 {
     for (char c : line)
-        if (!IsWordSeparator(c)) return false;
+        if (!IsWordSeparator(c))
+            return false;
     return true;
 }
 
@@ -223,9 +237,11 @@ extern "C" {
 
 DataSourceMapEntry* CreateDataSourceMapEntry(const char* tableName, const char* connectionName)
 {
-    if (!tableName || !connectionName) return nullptr;
+    if (!tableName || !connectionName)
+        return nullptr;
     auto* entry = static_cast<DataSourceMapEntry*>(BriCalloc(1, sizeof(DataSourceMapEntry)));
-    if (!entry) return nullptr;
+    if (!entry)
+        return nullptr;
     entry->tableName = BriStrdup(tableName);
     entry->connectionName = BriStrdup(connectionName);
     if (!entry->tableName || !entry->connectionName) {
@@ -237,7 +253,8 @@ DataSourceMapEntry* CreateDataSourceMapEntry(const char* tableName, const char* 
 
 void FreeDataSourceMapEntry(DataSourceMapEntry* entry)
 {
-    if (!entry) return;
+    if (!entry)
+        return;
     free(entry->tableName);
     free(entry->connectionName);
     free(entry);
@@ -245,33 +262,34 @@ void FreeDataSourceMapEntry(DataSourceMapEntry* entry)
 
 int AddDataSourceMapEntry(DataSourceMapEntry* entry)
 {
-    if (!entry) return VELMORA_FAILURE;
+    if (!entry)
+        return VELMORA_FAILURE;
     return AddElementData(&gv_dataSourceMap, entry) == VELMORA_SUCCESS ? VELMORA_SUCCESS : VELMORA_ALLOC_FAILURE;
 }
 
 int DeleteDataSourceMapEntry(const char* tableName)
 {
-    if (!tableName) return VELMORA_FAILURE;
+    if (!tableName)
+        return VELMORA_FAILURE;
     DataSourceMapEntry* entry = UnlinkFirst<DataSourceMapEntry>(&gv_dataSourceMap, [&](DataSourceMapEntry* e) {
         return e->tableName && CompareNoCase(e->tableName, tableName) == 0;
     });
-    if (!entry) return VELMORA_FAILURE;
+    if (!entry)
+        return VELMORA_FAILURE;
     FreeDataSourceMapEntry(entry);
     return VELMORA_SUCCESS;
 }
 
 DataSourceMapEntry* GetDataSourceMapEntry(const char* tableName)
 {
-    if (!tableName) return nullptr;
+    if (!tableName)
+        return nullptr;
     return FindFirst<DataSourceMapEntry>(&gv_dataSourceMap, [&](DataSourceMapEntry* e) {
         return e->tableName && CompareNoCase(e->tableName, tableName) == 0;
     });
 }
 
-void FreeAllDataSourceMapEntries(void)
-{
-    FreeNodesAndEntries(TakeAll(&gv_dataSourceMap), FreeDataSourceMapEntry);
-}
+void FreeAllDataSourceMapEntries(void) { FreeNodesAndEntries(TakeAll(&gv_dataSourceMap), FreeDataSourceMapEntry); }
 
 int LoadDataSourceMapEntryFromFile(const char* path)
 {
@@ -309,9 +327,11 @@ ConnParamsEntry* CreateConnParamsEntry(const char* name, int16_t number, const c
                                        uint8_t useConnectionString, const char* connectionString,
                                        const char* providerName, const char* databaseType)
 {
-    if (!connectionName) return nullptr;
+    if (!connectionName)
+        return nullptr;
     auto* entry = static_cast<ConnParamsEntry*>(BriCalloc(1, sizeof(ConnParamsEntry)));
-    if (!entry) return nullptr;
+    if (!entry)
+        return nullptr;
     entry->number = number;
     entry->reserved = reserved;
     entry->useConnectionString = useConnectionString;
@@ -327,7 +347,8 @@ ConnParamsEntry* CreateConnParamsEntry(const char* name, int16_t number, const c
                   {&entry->providerName, providerName},
                   {&entry->databaseType, databaseType}};
     for (auto& copy : copies) {
-        if (!copy.text) continue;
+        if (!copy.text)
+            continue;
         *copy.field = BriStrdup(copy.text);
         if (!*copy.field) {
             FreeConnParamsEntry(entry);
@@ -339,7 +360,8 @@ ConnParamsEntry* CreateConnParamsEntry(const char* name, int16_t number, const c
 
 void FreeConnParamsEntry(ConnParamsEntry* entry)
 {
-    if (!entry) return;
+    if (!entry)
+        return;
     free(entry->name);
     free(entry->dsn);
     free(entry->userId);
@@ -353,24 +375,28 @@ void FreeConnParamsEntry(ConnParamsEntry* entry)
 
 int AddConnParamsEntry(ConnParamsEntry* entry)
 {
-    if (!entry) return VELMORA_FAILURE;
+    if (!entry)
+        return VELMORA_FAILURE;
     return AddElementData(&gv_connParams, entry) == VELMORA_SUCCESS ? VELMORA_SUCCESS : VELMORA_ALLOC_FAILURE;
 }
 
 int RemoveConnParamsEntry(const char* connectionName)
 {
-    if (!connectionName) return VELMORA_FAILURE;
+    if (!connectionName)
+        return VELMORA_FAILURE;
     ConnParamsEntry* entry = UnlinkFirst<ConnParamsEntry>(&gv_connParams, [&](ConnParamsEntry* e) {
         return e->connectionName && strcmp(e->connectionName, connectionName) == 0;
     });
-    if (!entry) return VELMORA_FAILURE;
+    if (!entry)
+        return VELMORA_FAILURE;
     FreeConnParamsEntry(entry);
     return VELMORA_SUCCESS;
 }
 
 ConnParamsEntry* GetConnParams(const char* connectionName)
 {
-    if (!connectionName) return nullptr;
+    if (!connectionName)
+        return nullptr;
     return FindFirst<ConnParamsEntry>(&gv_connParams, [&](ConnParamsEntry* e) {
         return e->connectionName && strcmp(e->connectionName, connectionName) == 0;
     });
@@ -384,14 +410,12 @@ const char* GetDefaultConnectionName(void)
         if (gv_connParams.head && gv_connParams.head->data)
             name = static_cast<ConnParamsEntry*>(gv_connParams.head->data)->connectionName;
     }
-    if (!name) LogError("Connection Name IS NULL\n");
+    if (!name)
+        LogError("Connection Name IS NULL\n");
     return name;
 }
 
-void FreeAllConnParamsEntries(void)
-{
-    FreeNodesAndEntries(TakeAll(&gv_connParams), FreeConnParamsEntry);
-}
+void FreeAllConnParamsEntries(void) { FreeNodesAndEntries(TakeAll(&gv_connParams), FreeConnParamsEntry); }
 
 int LoadConnParamsEntryFromFile(const char* path)
 {
@@ -404,10 +428,12 @@ int LoadConnParamsEntryFromFile(const char* path)
     std::vector<std::string> words;
     bool tooLong = false;
     for (int lineNumber = 1; ReadLine(file.get(), line, &tooLong); lineNumber++) {
-        if (!tooLong && IsBlank(line)) continue;
+        if (!tooLong && IsBlank(line))
+            continue;
         const char* problem = tooLong ? "it is too long" : SplitConnParamsLine(line, words, rest);
         int16_t number = 0;
-        if (!problem && !ParseInt16(words[1], &number)) problem = "its second word is not a 16-bit number";
+        if (!problem && !ParseInt16(words[1], &number))
+            problem = "its second word is not a 16-bit number";
         bool useConnectionString = !problem && CompareNoCase(words[9].c_str(), "YES") == 0;
         if (useConnectionString && rest.size() > CONN_STRING_MAX_LENGTH)
             problem = "its connection string is longer than 254 characters";
@@ -416,10 +442,10 @@ int LoadConnParamsEntryFromFile(const char* path)
             continue;
         }
         const char* password = words[4] == "NULL" ? nullptr : words[4].c_str();
-        ConnParamsEntry* entry = CreateConnParamsEntry(
-            words[0].c_str(), number, words[2].c_str(), words[3].c_str(), password, 0, words[6].c_str(),
-            useConnectionString ? 1 : 0, useConnectionString ? rest.c_str() : nullptr, words[7].c_str(),
-            words[8].c_str());
+        ConnParamsEntry* entry =
+            CreateConnParamsEntry(words[0].c_str(), number, words[2].c_str(), words[3].c_str(), password, 0,
+                                  words[6].c_str(), useConnectionString ? 1 : 0,
+                                  useConnectionString ? rest.c_str() : nullptr, words[7].c_str(), words[8].c_str());
         if (!entry) {
             LogError("LoadConnParamsEntryFromFile: MEMORY_ALLOCATION_FAILURE\n");
             return VELMORA_ALLOC_FAILURE;
@@ -439,9 +465,11 @@ const char* GetDBTypeName(uint8_t index) { return index < DB_TYPE_COUNT ? kDBTyp
 
 int GetDBTypeIndex(const char* name)
 {
-    if (!name) return -1;
+    if (!name)
+        return -1;
     for (int i = 0; i < DB_TYPE_COUNT; i++)
-        if (CompareNoCase(name, kDBTypeNames[i]) == 0) return i;
+        if (CompareNoCase(name, kDBTypeNames[i]) == 0)
+            return i;
     return -1;
 }
 

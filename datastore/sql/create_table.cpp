@@ -120,8 +120,9 @@ bool WriteColumn(SqlWriter& out, const DialectStyle& style, const TableDefn& tab
     // Firebird refuses a UNIQUE on the very column that is the primary key,
     // but a column that is only part of a composite key needs its own
     // UNIQUE: a foreign key may refer to that column alone.
-    if (column.unique && !(style.kind == DialectKind::Firebird && table.constraints->primaryKeyCount == 1 &&
-                           IsPrimaryKeyColumn(&table, column.name)))
+    if (column.unique &&
+        !(style.kind == DialectKind::Firebird && table.constraints->primaryKeyCount == 1 &&
+          IsPrimaryKeyColumn(&table, column.name)))
         out.Add(" UNIQUE");
     return true;
 }

@@ -34,8 +34,8 @@ extern "C" const SqlDialect* GetSqlDialect(const char* name)
 extern "C" int RegisterSqlDialect(const SqlDialect* dialect)
 {
     if (!dialect || dialect->version != SQL_DIALECT_VERSION || !dialect->name || !dialect->GenSelectQuery ||
-        !dialect->GenUpdateQuery || !dialect->GenInsertQuery || !dialect->GenDeleteQuery ||
-        !dialect->GenCreateQuery || !dialect->ConvResultsetToRowobject) {
+        !dialect->GenUpdateQuery || !dialect->GenInsertQuery || !dialect->GenDeleteQuery || !dialect->GenCreateQuery ||
+        !dialect->ConvResultsetToRowobject) {
         LogError("Cannot register SQL dialect: incomplete dialect table.\n");
         return VELMORA_FAILURE;
     }

@@ -55,63 +55,59 @@ char* SortPiece(const DialectStyle& style, SortClause* sort, MemPool* pool);
 
 /* The prefixed entry points of one dialect, each handing its style record
  * to the shared generators, and the dialect's SqlDialect table. */
-#define VELMORA_SQL_DIALECT(Prefix, DeleteName, NameText, Style)                                            \
-    extern "C" char* Prefix##GenSelectQuery(SelectQuery* query)                                             \
-    {                                                                                                       \
-        return velmora_sql::GenerateSelect(Style, query);                                                   \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenUpdateQuery(const char* tableName, const RowObject* row)                    \
-    {                                                                                                       \
-        return velmora_sql::GenerateUpdate(Style, tableName, row);                                          \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenInsertQuery(const char* tableName, const RowObject* row)                    \
-    {                                                                                                       \
-        return velmora_sql::GenerateInsert(Style, tableName, row);                                          \
-    }                                                                                                       \
-    extern "C" char* DeleteName(const char* tableName, const RowObject* row)                                \
-    {                                                                                                       \
-        return velmora_sql::GenerateDelete(Style, tableName, row);                                          \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenCreateQuery(const char* tableName)                                          \
-    {                                                                                                       \
-        return velmora_sql::GenerateCreate(Style, tableName);                                               \
-    }                                                                                                       \
-    extern "C" RowObject* Prefix##ConvResultsetToRowobject(const DBResultSet* resultSet, const char* tableName) \
-    {                                                                                                       \
-        return velmora_sql::ConvertResultRow(Style, resultSet, tableName);                                  \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenerateColumnsStr(LCDVector* columns, MemPool* pool)                          \
-    {                                                                                                       \
-        return velmora_sql::ColumnsPiece(Style, columns, pool);                                             \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenerateJoinsStr(LCDVector* joins, MemPool* pool)                              \
-    {                                                                                                       \
-        return velmora_sql::JoinsPiece(Style, joins, pool);                                                 \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenerateTableListStr(LCDVector* tables, MemPool* pool)                         \
-    {                                                                                                       \
-        return velmora_sql::TableListPiece(Style, tables, pool);                                            \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenerateCriteriaStr(QueryCondition* criteria, MemPool* pool)                   \
-    {                                                                                                       \
-        return velmora_sql::CriteriaPiece(Style, criteria, pool);                                           \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenCriteriaString(QueryCondition* node, MemPool* pool)                         \
-    {                                                                                                       \
-        return velmora_sql::CriteriaPiece(Style, node, pool);                                               \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenerateGroupByStr(GroupByClause* groupBy, MemPool* pool)                      \
-    {                                                                                                       \
-        return velmora_sql::GroupByPiece(Style, groupBy, pool);                                             \
-    }                                                                                                       \
-    extern "C" char* Prefix##GenerateSortColumnStr(SortClause* sort, MemPool* pool)                         \
-    {                                                                                                       \
-        return velmora_sql::SortPiece(Style, sort, pool);                                                   \
-    }                                                                                                       \
-    namespace {                                                                                             \
-    const SqlDialect k##Prefix##Dialect = {                                                                 \
-        SQL_DIALECT_VERSION,           NameText,          Prefix##GenSelectQuery, Prefix##GenUpdateQuery,   \
-        Prefix##GenInsertQuery,        DeleteName,        Prefix##GenCreateQuery,                           \
-        Prefix##ConvResultsetToRowobject};                                                                  \
-    }                                                                                                       \
+#define VELMORA_SQL_DIALECT(Prefix, DeleteName, NameText, Style)                                                       \
+    extern "C" char* Prefix##GenSelectQuery(SelectQuery* query) { return velmora_sql::GenerateSelect(Style, query); }  \
+    extern "C" char* Prefix##GenUpdateQuery(const char* tableName, const RowObject* row)                               \
+    {                                                                                                                  \
+        return velmora_sql::GenerateUpdate(Style, tableName, row);                                                     \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenInsertQuery(const char* tableName, const RowObject* row)                               \
+    {                                                                                                                  \
+        return velmora_sql::GenerateInsert(Style, tableName, row);                                                     \
+    }                                                                                                                  \
+    extern "C" char* DeleteName(const char* tableName, const RowObject* row)                                           \
+    {                                                                                                                  \
+        return velmora_sql::GenerateDelete(Style, tableName, row);                                                     \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenCreateQuery(const char* tableName)                                                     \
+    {                                                                                                                  \
+        return velmora_sql::GenerateCreate(Style, tableName);                                                          \
+    }                                                                                                                  \
+    extern "C" RowObject* Prefix##ConvResultsetToRowobject(const DBResultSet* resultSet, const char* tableName)        \
+    {                                                                                                                  \
+        return velmora_sql::ConvertResultRow(Style, resultSet, tableName);                                             \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenerateColumnsStr(LCDVector* columns, MemPool* pool)                                     \
+    {                                                                                                                  \
+        return velmora_sql::ColumnsPiece(Style, columns, pool);                                                        \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenerateJoinsStr(LCDVector* joins, MemPool* pool)                                         \
+    {                                                                                                                  \
+        return velmora_sql::JoinsPiece(Style, joins, pool);                                                            \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenerateTableListStr(LCDVector* tables, MemPool* pool)                                    \
+    {                                                                                                                  \
+        return velmora_sql::TableListPiece(Style, tables, pool);                                                       \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenerateCriteriaStr(QueryCondition* criteria, MemPool* pool)                              \
+    {                                                                                                                  \
+        return velmora_sql::CriteriaPiece(Style, criteria, pool);                                                      \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenCriteriaString(QueryCondition* node, MemPool* pool)                                    \
+    {                                                                                                                  \
+        return velmora_sql::CriteriaPiece(Style, node, pool);                                                          \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenerateGroupByStr(GroupByClause* groupBy, MemPool* pool)                                 \
+    {                                                                                                                  \
+        return velmora_sql::GroupByPiece(Style, groupBy, pool);                                                        \
+    }                                                                                                                  \
+    extern "C" char* Prefix##GenerateSortColumnStr(SortClause* sort, MemPool* pool)                                    \
+    {                                                                                                                  \
+        return velmora_sql::SortPiece(Style, sort, pool);                                                              \
+    }                                                                                                                  \
+    namespace {                                                                                                        \
+    const SqlDialect k##Prefix##Dialect = {                                                                            \
+        SQL_DIALECT_VERSION,    NameText,   Prefix##GenSelectQuery, Prefix##GenUpdateQuery,                            \
+        Prefix##GenInsertQuery, DeleteName, Prefix##GenCreateQuery, Prefix##ConvResultsetToRowobject};                 \
+    }                                                                                                                  \
     extern "C" int Register##Prefix##Dialect(void) { return RegisterSqlDialect(&k##Prefix##Dialect); }

@@ -28,7 +28,8 @@ void FreeValues(DBColumnValue* value)
 
 void FreeRow(DBResultRow* row)
 {
-    if (!row) return;
+    if (!row)
+        return;
     FreeValues(row->values);
     free(row);
 }
@@ -36,10 +37,12 @@ void FreeRow(DBResultRow* row)
 /* The position of the named column, or -1. */
 int32_t ColumnIndex(const DBResultSet* resultSet, const char* columnName)
 {
-    if (!resultSet || !columnName || !resultSet->columns) return -1;
+    if (!resultSet || !columnName || !resultSet->columns)
+        return -1;
     for (int32_t i = 0; i < resultSet->columnCount; i++) {
         const char* name = resultSet->columns[i].name;
-        if (name && CompareNoCase(name, columnName) == 0) return i;
+        if (name && CompareNoCase(name, columnName) == 0)
+            return i;
     }
     return -1;
 }
@@ -48,8 +51,10 @@ int32_t ColumnIndex(const DBResultSet* resultSet, const char* columnName)
 void* CopyValue(const void* value, int32_t length)
 {
     char* copy = static_cast<char*>(BriMalloc(static_cast<size_t>(length) + 1));
-    if (!copy) return nullptr;
-    if (length > 0) memcpy(copy, value, static_cast<size_t>(length));
+    if (!copy)
+        return nullptr;
+    if (length > 0)
+        memcpy(copy, value, static_cast<size_t>(length));
     copy[length] = '\0';
     return copy;
 }
@@ -99,9 +104,11 @@ int SetDBResultColumn(DBResultSet* resultSet, int32_t index, const char* name, u
 
 int AppendDBResultRow(DBResultSet* resultSet, const void* const* values, const int32_t* lengths)
 {
-    if (!resultSet) return VELMORA_FAILURE;
+    if (!resultSet)
+        return VELMORA_FAILURE;
     int32_t count = resultSet->columnCount;
-    if (count > 0 && (!values || !lengths)) return VELMORA_FAILURE;
+    if (count > 0 && (!values || !lengths))
+        return VELMORA_FAILURE;
     for (int32_t i = 0; i < count; i++) {
         if (values[i] && lengths[i] < 0) {
             LogError("AppendDBResultRow: Invalid value length %d\n", lengths[i]);
@@ -123,7 +130,8 @@ int AppendDBResultRow(DBResultSet* resultSet, const void* const* values, const i
         }
         *tail = cell;
         tail = &cell->next;
-        if (!values[i]) continue; /* NULL: length 0, no buffer */
+        if (!values[i])
+            continue; /* NULL: length 0, no buffer */
         cell->value = CopyValue(values[i], lengths[i]);
         if (!cell->value) {
             LogError("AppendDBResultRow: MEMORY_ALLOCATION_FAILURE\n");
@@ -143,7 +151,8 @@ int AppendDBResultRow(DBResultSet* resultSet, const void* const* values, const i
 
 int NextDBResultRow(DBResultSet* resultSet)
 {
-    if (!resultSet || resultSet->pastEnd) return VELMORA_FAILURE;
+    if (!resultSet || resultSet->pastEnd)
+        return VELMORA_FAILURE;
     resultSet->cursor = resultSet->cursor ? resultSet->cursor->next : resultSet->firstRow;
     if (!resultSet->cursor) {
         resultSet->pastEnd = 1;
@@ -154,23 +163,31 @@ int NextDBResultRow(DBResultSet* resultSet)
 
 void ResetDBResultCursor(DBResultSet* resultSet)
 {
-    if (!resultSet) return;
+    if (!resultSet)
+        return;
     resultSet->cursor = nullptr;
     resultSet->pastEnd = 0;
 }
 
 int GetDBResultValue(const DBResultSet* resultSet, const char* columnName, const void** value, int32_t* length)
 {
-    if (value) *value = nullptr;
-    if (length) *length = 0;
-    if (!value || !resultSet || !resultSet->cursor) return VELMORA_FAILURE;
+    if (value)
+        *value = nullptr;
+    if (length)
+        *length = 0;
+    if (!value || !resultSet || !resultSet->cursor)
+        return VELMORA_FAILURE;
     int32_t index = ColumnIndex(resultSet, columnName);
-    if (index < 0) return VELMORA_FAILURE;
+    if (index < 0)
+        return VELMORA_FAILURE;
     const DBColumnValue* cell = resultSet->cursor->values;
-    for (int32_t i = 0; i < index && cell; i++) cell = cell->next;
-    if (!cell) return VELMORA_FAILURE; /* a row shorter than its columns: no such value */
+    for (int32_t i = 0; i < index && cell; i++)
+        cell = cell->next;
+    if (!cell)
+        return VELMORA_FAILURE; /* a row shorter than its columns: no such value */
     *value = cell->value;
-    if (length) *length = cell->value ? cell->length : 0;
+    if (length)
+        *length = cell->value ? cell->length : 0;
     return VELMORA_SUCCESS;
 }
 
@@ -182,13 +199,15 @@ uint8_t GetDBResultColumnType(const DBResultSet* resultSet, const char* columnNa
 
 const char* GetDBResultColumnName(const DBResultSet* resultSet, int32_t index)
 {
-    if (!resultSet || !resultSet->columns || index < 0 || index >= resultSet->columnCount) return nullptr;
+    if (!resultSet || !resultSet->columns || index < 0 || index >= resultSet->columnCount)
+        return nullptr;
     return resultSet->columns[index].name;
 }
 
 void PrintDBResultSet(const DBResultSet* resultSet)
 {
-    if (!resultSet) return;
+    if (!resultSet)
+        return;
     std::string line;
     for (int32_t i = 0; i < resultSet->columnCount; i++) {
         const char* name = resultSet->columns[i].name;
@@ -219,7 +238,8 @@ void PrintDBResultSet(const DBResultSet* resultSet)
 
 void FreeDBResultSet(DBResultSet* resultSet)
 {
-    if (!resultSet) return;
+    if (!resultSet)
+        return;
     DBResultRow* row = resultSet->firstRow;
     while (row) {
         DBResultRow* next = row->next;
@@ -227,7 +247,8 @@ void FreeDBResultSet(DBResultSet* resultSet)
         row = next;
     }
     if (resultSet->columns) {
-        for (int32_t i = 0; i < resultSet->columnCount; i++) free(resultSet->columns[i].name);
+        for (int32_t i = 0; i < resultSet->columnCount; i++)
+            free(resultSet->columns[i].name);
         free(resultSet->columns);
     }
     free(resultSet);

@@ -46,8 +46,7 @@ struct ColumnSlot {
 };
 
 /* Calls visit(slot) for each column of the definition, in order. */
-template <typename Visit>
-void ForEachColumn(const TableDefn* definition, const RowObject* row, Visit visit)
+template <typename Visit> void ForEachColumn(const TableDefn* definition, const RowObject* row, Visit visit)
 {
     int32_t index = 0;
     for (const LCDNode* node = definition->columns->head; node; node = node->next, index++) {

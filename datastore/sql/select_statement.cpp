@@ -204,7 +204,8 @@ bool WriteBetweenValue(SqlWriter& out, const DialectStyle& style, const QueryCon
         if (i)
             out.Add(" and ");
         if (IsQuotedType(type)) {
-            AppendQuoted(out, bounds[i].c_str(), static_cast<int32_t>(bounds[i].size()), style.literals.escapeBackslash);
+            AppendQuoted(out, bounds[i].c_str(), static_cast<int32_t>(bounds[i].size()),
+                         style.literals.escapeBackslash);
             continue;
         }
         // Numbers must read as numbers: the converter would read "5x" as 0.
@@ -467,8 +468,7 @@ char* ToPool(const SqlWriter& out, MemPool* pool)
 }
 
 /* Runs write into a fresh select-sized writer and hands its text to pool. */
-template <typename Write>
-char* PoolPiece(const DialectStyle& style, MemPool* pool, const char* piece, Write write)
+template <typename Write> char* PoolPiece(const DialectStyle& style, MemPool* pool, const char* piece, Write write)
 {
     LogDebug("@@@@@@@@@@@ - INSIDE %s%s - @@@@@@@@@@@@@\n", style.prefix, piece);
     if (!pool)

@@ -201,7 +201,7 @@ bool AppendLiteral(SqlWriter& out, const LiteralRules& rules, ValuePlace place, 
     case BRI_SQL_BOOLEAN: {
         bool truth = length >= 1 && *static_cast<const unsigned char*>(value) == 1;
         const char* const* texts = place == ValuePlace::Insert ? rules.boolInsert
-                                   : place == ValuePlace::Set  ? rules.boolSet
+            : place == ValuePlace::Set                         ? rules.boolSet
                                                                : rules.boolCompare;
         out.Add(texts[truth ? 1 : 0]);
         return out.ok();

@@ -26,9 +26,17 @@ public:
     bool ok() const { return status_ == VELMORA_SUCCESS; }
     int status() const { return status_; }
     /* Marks the text as unusable (a value without text form, bad input). */
-    void Fail() { if (ok()) status_ = VELMORA_FAILURE; }
+    void Fail()
+    {
+        if (ok())
+            status_ = VELMORA_FAILURE;
+    }
     /* Marks the text as lost for want of memory. */
-    void OutOfMemory() { if (ok()) status_ = VELMORA_ALLOC_FAILURE; }
+    void OutOfMemory()
+    {
+        if (ok())
+            status_ = VELMORA_ALLOC_FAILURE;
+    }
 
     SqlWriter& Add(const char* text);
     SqlWriter& Add(const char* bytes, int32_t length);
@@ -59,8 +67,8 @@ enum class ValuePlace { Insert, Set, Compare };
 
 /* What distinguishes the dialects in literals. */
 struct LiteralRules {
-    bool escapeBackslash;       /* MySQL reads \ in a literal as an escape */
-    const char* boolInsert[2];  /* false, true */
+    bool escapeBackslash;      /* MySQL reads \ in a literal as an escape */
+    const char* boolInsert[2]; /* false, true */
     const char* boolSet[2];
     const char* boolCompare[2];
 };

@@ -200,8 +200,9 @@ static int Start(const char* root, const char* what)
         fprintf(stderr, "store: start-up failed, see %s/logs/velmora.log\n", root);
         return 0;
     }
-    printf("database: %s\n", VelmoraCreatedDatabase() ? "new (every table created, default data stored)"
-                                                        : "existing (tables found, no default data)");
+    printf("database: %s\n",
+           VelmoraCreatedDatabase() ? "new (every table created, default data stored)"
+                                    : "existing (tables found, no default data)");
     printf("tables in memory:");
     for (LCDNode* node = gv_tableDataVector.head; node; node = node->next) {
         const TableData* table = node->data;
@@ -215,10 +216,7 @@ static int Start(const char* root, const char* what)
 }
 
 /* Loads a table that loadtablelist.txt did not preload. */
-static int Loaded(const char* table)
-{
-    return GetTableDataByName(table) != NULL || LoadTable(table) == 1;
-}
+static int Loaded(const char* table) { return GetTableDataByName(table) != NULL || LoadTable(table) == 1; }
 
 static int ChangeAndSave(void)
 {
@@ -299,8 +297,7 @@ static int ObjectsAndStoredQueries(const char* data)
                "installed product(s)\n",
                UnitCount("Site", site), UnitCount("Machine", site), UnitCount("InstalledSoftware", site));
         const char notes[] = "Audited by the store example";
-        ok = SetValueForRowUnit("Notes", "Site", notes, (int32_t)strlen(notes), site) == 1 &&
-             SaveDataObject(site) == 1;
+        ok = SetValueForRowUnit("Notes", "Site", notes, (int32_t)strlen(notes), site) == 1 && SaveDataObject(site) == 1;
         printf("changed the site's Notes and saved the object: %s\n", ok ? "one update" : "FAILED");
     }
     FreeDataObject(site);

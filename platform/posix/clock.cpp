@@ -42,8 +42,7 @@ void PlatSleepMs(unsigned milliseconds)
     struct timespec pause;
     pause.tv_sec = milliseconds / 1000;
     pause.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    while (nanosleep(&pause, &pause) != 0) {
-    }
+    while (nanosleep(&pause, &pause) != 0) { }
 }
 
 int64_t PlatTimeSeconds(void) { return static_cast<int64_t>(time(nullptr)); }

@@ -363,7 +363,8 @@ PlatFind* PlatFindFirstFile(const char* pattern, PlatFindData* data)
     }
     DIR* dir = opendir(folder.c_str());
     if (!dir) {
-        PlatSetLastError(errno == ENOENT || errno == ENOTDIR ? static_cast<uint32_t>(PLAT_ERROR_PATH_NOT_FOUND) : PlatErrorFromErrno(errno));
+        PlatSetLastError(errno == ENOENT || errno == ENOTDIR ? static_cast<uint32_t>(PLAT_ERROR_PATH_NOT_FOUND)
+                                                             : PlatErrorFromErrno(errno));
         return nullptr;
     }
     auto* find = new (std::nothrow) PlatFind{dir, folder, name};

@@ -56,10 +56,12 @@ const SystemText kSystemTexts[] = {
     {1359, "An internal error occurred."},
     {1460, "This operation returned because the timeout period expired."},
     {1603, "Fatal error during installation."},
-    {1618, "Another installation is already in progress. Complete that installation before proceeding with this "
-           "install."},
-    {1641, "The requested operation completed successfully. The system will be restarted so the changes can take "
-           "effect."},
+    {1618,
+     "Another installation is already in progress. Complete that installation before proceeding with this "
+     "install."},
+    {1641,
+     "The requested operation completed successfully. The system will be restarted so the changes can take "
+     "effect."},
     {3010, "The requested operation is successful. Changes will not be effective until the system is rebooted."},
 };
 

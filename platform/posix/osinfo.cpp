@@ -83,8 +83,7 @@ bool ReadNumber(PlatHKey key, const char* name, uint32_t* out)
     uint32_t type = 0;
     unsigned char bytes[4];
     uint32_t size = sizeof bytes;
-    if (PlatRegQueryValue(key, name, &type, bytes, &size) != PLAT_ERROR_SUCCESS || type != PLAT_REG_DWORD ||
-        size != 4)
+    if (PlatRegQueryValue(key, name, &type, bytes, &size) != PLAT_ERROR_SUCCESS || type != PLAT_REG_DWORD || size != 4)
         return false;
     *out = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
     return true;

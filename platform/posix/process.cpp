@@ -224,7 +224,7 @@ uint32_t PlatWaitProcess(PlatProcess* process, uint32_t milliseconds)
         struct timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);
         uint64_t elapsed = static_cast<uint64_t>(now.tv_sec - start.tv_sec) * 1000u +
-                           static_cast<uint64_t>((now.tv_nsec - start.tv_nsec) / 1000000);
+            static_cast<uint64_t>((now.tv_nsec - start.tv_nsec) / 1000000);
         if (elapsed >= milliseconds)
             return Reap(process, false) ? PLAT_WAIT_OBJECT_0 : PLAT_WAIT_TIMEOUT;
         uint64_t remaining = milliseconds - elapsed;
@@ -329,7 +329,8 @@ int PlatSetCurrentDirectory(const char* path)
         return 0;
     }
     if (chdir(path) != 0) {
-        PlatSetLastError(errno == ENOENT ? static_cast<uint32_t>(PLAT_ERROR_FILE_NOT_FOUND) : PlatErrorFromErrno(errno));
+        PlatSetLastError(errno == ENOENT ? static_cast<uint32_t>(PLAT_ERROR_FILE_NOT_FOUND)
+                                         : PlatErrorFromErrno(errno));
         return 0;
     }
     return 1;

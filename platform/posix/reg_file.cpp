@@ -173,7 +173,7 @@ bool NormaliseKeyPath(const std::string& text, std::string* out)
 bool IsAtOrBelow(const std::string& key, const std::string& path)
 {
     return key.size() >= path.size() && key.compare(0, path.size(), path) == 0 &&
-           (key.size() == path.size() || key[path.size()] == '\\');
+        (key.size() == path.size() || key[path.size()] == '\\');
 }
 
 /* Reads a quoted text starting at text[*pos] == '"', undoing the \\ and \"
@@ -254,7 +254,7 @@ bool IsStringType(uint32_t type)
 
 class Parser {
 public:
-    Parser(const std::string& path, KeySnapshot* out) : target_(path), out_(out) {}
+    Parser(const std::string& path, KeySnapshot* out) : target_(path), out_(out) { }
 
     /* False when the text is no registry export. */
     bool Run(const std::string& text)
@@ -413,8 +413,7 @@ private:
         /* Version 5 exports write string types as UTF-16LE; the ANSI reader
          * sees them converted. */
         if (unicode_ && IsStringType(value->type))
-            value->data = Utf16ToUtf8(reinterpret_cast<const unsigned char*>(value->data.data()),
-                                      value->data.size());
+            value->data = Utf16ToUtf8(reinterpret_cast<const unsigned char*>(value->data.data()), value->data.size());
         return true;
     }
 
@@ -509,6 +508,5 @@ void NoteFileProblem(const char* format, ...)
 }
 
 const char* FileProblem() { return problemNoted.load(std::memory_order_acquire) ? problemText : nullptr; }
-
 
 } // namespace platreg

@@ -18,8 +18,8 @@ struct PlatTimer {
     void* context;
     struct timespec due;
     uint32_t periodMs;
-    bool pending;  /* waiting to fire */
-    bool deleted;  /* deleted while its callback ran; freed after it */
+    bool pending; /* waiting to fire */
+    bool deleted; /* deleted while its callback ran; freed after it */
     PlatTimer* next;
 };
 

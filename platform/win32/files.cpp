@@ -65,8 +65,8 @@ PlatFile* PlatOpenFileHandle(const char* path, uint32_t access, uint32_t share, 
     if (share & PLAT_SHARE_DELETE)
         shareMode |= FILE_SHARE_DELETE;
     DWORD how = disposition == PLAT_TRUNCATE_EXISTING ? TRUNCATE_EXISTING : OPEN_EXISTING;
-    HANDLE handle = CreateFileA(path, desired, shareMode, nullptr, how, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS,
-                                nullptr);
+    HANDLE handle = CreateFileA(path, desired, shareMode, nullptr, how,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     auto* file = new (std::nothrow) PlatFile{handle};

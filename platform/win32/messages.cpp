@@ -8,14 +8,14 @@
 namespace {
 
 const DWORD kMessageFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                            FORMAT_MESSAGE_ALLOCATE_BUFFER | (FORMAT_MESSAGE_MAX_WIDTH_MASK & 0xFF);
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | (FORMAT_MESSAGE_MAX_WIDTH_MASK & 0xFF);
 const DWORD kNeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT); /* 0x0400 */
 
 int AnsiMessage(DWORD code, char** text, uint32_t* error)
 {
     char* system = nullptr;
-    DWORD length = FormatMessageA(kMessageFlags, nullptr, code, kNeutralLanguage,
-                                  reinterpret_cast<LPSTR>(&system), 0, nullptr);
+    DWORD length =
+        FormatMessageA(kMessageFlags, nullptr, code, kNeutralLanguage, reinterpret_cast<LPSTR>(&system), 0, nullptr);
     if (length == 0 || !system)
         return PLAT_MESSAGE_NONE;
     char* copy = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
@@ -34,8 +34,8 @@ int AnsiMessage(DWORD code, char** text, uint32_t* error)
 int Utf8Message(DWORD code, char** text, uint32_t* error)
 {
     wchar_t* system = nullptr;
-    DWORD length = FormatMessageW(kMessageFlags, nullptr, code, kNeutralLanguage,
-                                  reinterpret_cast<LPWSTR>(&system), 0, nullptr);
+    DWORD length =
+        FormatMessageW(kMessageFlags, nullptr, code, kNeutralLanguage, reinterpret_cast<LPWSTR>(&system), 0, nullptr);
     if (length == 0 || !system)
         return PLAT_MESSAGE_NONE;
     int result = PLAT_MESSAGE_UNCONVERTED;

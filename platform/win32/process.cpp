@@ -35,8 +35,9 @@ PlatProcess* PlatStartProcess(const char* commandLine, const char* workingDirect
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_SHOWNORMAL;
     }
-    BOOL started = CreateProcessA(nullptr, writable, nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE,
-                                  nullptr, workingDirectory, &startup, &process->info);
+    BOOL started =
+        CreateProcessA(nullptr, writable, nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE,
+                       nullptr, workingDirectory, &startup, &process->info);
     DWORD error = GetLastError();
     delete[] writable;
     if (!started) {
@@ -93,4 +94,4 @@ uint32_t PlatGetCurrentDirectory(uint32_t size, char* buffer) { return GetCurren
 
 int PlatSetCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) ? 1 : 0; }
 
-void PlatReportExitCode(uint32_t /*code*/) {}
+void PlatReportExitCode(uint32_t /*code*/) { }

@@ -34,8 +34,9 @@ const KnownText kKnownTexts[] = {
     {17030, "OfficeUpdateError: Invalid CIF format."},
     {17031, "OfficeUpdateError: Invalid baseline."},
     {17034, "OfficeUpdateError: Required patch does not apply to the machine."},
-    {17038, "OfficeUpdateError: You do not have sufficient privileges to complete this installation for all users "
-            "of the machine. Log on as administrator and then retry this installation."},
+    {17038,
+     "OfficeUpdateError: You do not have sufficient privileges to complete this installation for all users "
+     "of the machine. Log on as administrator and then retry this installation."},
     {17044, "OfficeUpdateError: Installer was unable to run detection for this package."},
     {17048, "OfficeUpdateError : This installation requires Windows Installer 3.1 or greater."},
     {17301, "OfficeUpdateError: General Detection error"},

@@ -50,8 +50,8 @@ int GetLogFileSize(const char* path, uint64_t* size)
         return 0;
     }
     *size = 0;
-    PlatFile* file = PlatOpenFileHandle(path, PLAT_FILE_READ_CONTROL, PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE,
-                                        PLAT_OPEN_EXISTING);
+    PlatFile* file = PlatOpenFileHandle(path, PLAT_FILE_READ_CONTROL,
+                                        PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE, PLAT_OPEN_EXISTING);
     if (!file)
         return 0;
     int got = PlatGetFileSize(file, size);

@@ -69,9 +69,9 @@ void MoveLiveFileToBackup(const std::string& live, const std::string& target)
     uint32_t error = copied ? 0 : PlatGetLastError();
     bool emptied = false;
     if (copied && mayEmpty) {
-        PlatFile* file = PlatOpenFileHandle(live.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE,
-                                            PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE,
-                                            PLAT_TRUNCATE_EXISTING);
+        PlatFile* file =
+            PlatOpenFileHandle(live.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE,
+                               PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE, PLAT_TRUNCATE_EXISTING);
         error = file ? 0 : PlatGetLastError();
         PlatCloseFileHandle(file);
         emptied = file != nullptr;
@@ -103,8 +103,8 @@ void MoveLiveFileToBackup(const std::string& live, const std::string& target)
  * name (not there, held elsewhere, or its size unknown). */
 bool MeasureClosedFile(const std::string& path, uint64_t* size)
 {
-    PlatFile* file = PlatOpenFileHandle(path.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE, PLAT_SHARE_NONE,
-                                        PLAT_OPEN_EXISTING);
+    PlatFile* file =
+        PlatOpenFileHandle(path.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE, PLAT_SHARE_NONE, PLAT_OPEN_EXISTING);
     if (!file) {
         LogError("RotateSpecificLogs : hFile is NULL or not AVAILABLE (Errorcode : %d) for the file name %s . \n",
                  static_cast<int>(PlatGetLastError()), path.c_str());
@@ -173,10 +173,10 @@ void SetLogFileSizeSource(LogFileSizeSource source) { g_sizeSource.store(source)
 int CheckLogSizeReached(const char* path, uint32_t sizeLimit)
 {
     uint64_t size = 0;
-    PlatFile* file = path ? PlatOpenFileHandle(path, PLAT_FILE_READ | PLAT_FILE_WRITE,
-                                               PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE,
-                                               PLAT_OPEN_EXISTING)
-                          : nullptr;
+    PlatFile* file = path
+        ? PlatOpenFileHandle(path, PLAT_FILE_READ | PLAT_FILE_WRITE,
+                             PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE, PLAT_OPEN_EXISTING)
+        : nullptr;
     if (!file) {
         uint32_t error = path ? PlatGetLastError() : static_cast<uint32_t>(PLAT_ERROR_INVALID_PARAMETER);
         LogError("CheckLogSizeReached : Unable to get the file handle \n");
@@ -199,8 +199,7 @@ int CheckLogSizeReached(const char* path, uint32_t sizeLimit)
     return 0;
 }
 
-uint32_t RotateLoggerForEverRunningProcess(const char* folder, const char* fileName, int maxFiles,
-                                           uint32_t sizeLimit)
+uint32_t RotateLoggerForEverRunningProcess(const char* folder, const char* fileName, int maxFiles, uint32_t sizeLimit)
 {
     if (!fileName)
         return 0;

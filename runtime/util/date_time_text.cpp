@@ -32,8 +32,8 @@ char* ConvertToStringFromDateTime(const unsigned char* octets, int32_t* count)
         length = snprintf(text, size, "%d-%d-%d,%d:%d:%d.%d", year, octets[2], octets[3], octets[4], octets[5],
                           octets[6], octets[7]);
     } else {
-        length = snprintf(text, size, "%d-%d-%d,%d:%d:%d.%d,%c%d:%d", year, octets[2], octets[3], octets[4],
-                          octets[5], octets[6], octets[7], static_cast<char>(octets[8]), octets[9], octets[10]);
+        length = snprintf(text, size, "%d-%d-%d,%d:%d:%d.%d,%c%d:%d", year, octets[2], octets[3], octets[4], octets[5],
+                          octets[6], octets[7], static_cast<char>(octets[8]), octets[9], octets[10]);
     }
     LogTrace("The retVal is %s\n", text);
     *count = length;
@@ -51,10 +51,9 @@ unsigned char* ConvertToDateTimeFromString(const char* text, int32_t* count)
     util::TextScanner scan(text);
     auto field = [&fields](bool read) { return read ? (++fields, true) : false; };
     /* "%d-%d-%d,%d:%d:%d.%d,%c%d:%d" */
-    (void)(field(scan.Number(&number[0])) && scan.Literal('-') && field(scan.Number(&number[1])) &&
-           scan.Literal('-') && field(scan.Number(&number[2])) && scan.Literal(',') &&
-           field(scan.Number(&number[3])) && scan.Literal(':') && field(scan.Number(&number[4])) &&
-           scan.Literal(':') && field(scan.Number(&number[5])) && scan.Literal('.') &&
+    (void)(field(scan.Number(&number[0])) && scan.Literal('-') && field(scan.Number(&number[1])) && scan.Literal('-') &&
+           field(scan.Number(&number[2])) && scan.Literal(',') && field(scan.Number(&number[3])) && scan.Literal(':') &&
+           field(scan.Number(&number[4])) && scan.Literal(':') && field(scan.Number(&number[5])) && scan.Literal('.') &&
            field(scan.Number(&number[6])) && scan.Literal(',') && field(scan.Character(&direction)) &&
            field(scan.Number(&number[7])) && scan.Literal(':') && field(scan.Number(&number[8])));
     if (fields != 7 && fields != 10) {
@@ -117,8 +116,8 @@ bool ReadRfc1123(const char* text, DateFields* f)
     util::TextScanner s(text);
     Word weekday, zone;
     return s.Word(weekday, sizeof weekday) && s.Number(&f->day) && s.Word(f->month, sizeof f->month) &&
-           s.Number(&f->year) && s.Number(&f->hour) && s.Literal(':') && s.Number(&f->minute) &&
-           s.Literal(':') && s.Number(&f->second) && s.Word(zone, sizeof zone);
+        s.Number(&f->year) && s.Number(&f->hour) && s.Literal(':') && s.Number(&f->minute) && s.Literal(':') &&
+        s.Number(&f->second) && s.Word(zone, sizeof zone);
 }
 
 /* "Sunday, 06-Nov-94 08:49:37 GMT" */
@@ -127,9 +126,8 @@ bool ReadRfc850(const char* text, DateFields* f)
     util::TextScanner s(text);
     Word weekday, zone;
     return s.Word(weekday, sizeof weekday) && s.Number(&f->day) && s.Literal('-') &&
-           s.Word(f->month, sizeof f->month, 3) && s.Literal('-') && s.Number(&f->year) && s.Number(&f->hour) &&
-           s.Literal(':') && s.Number(&f->minute) && s.Literal(':') && s.Number(&f->second) &&
-           s.Word(zone, sizeof zone);
+        s.Word(f->month, sizeof f->month, 3) && s.Literal('-') && s.Number(&f->year) && s.Number(&f->hour) &&
+        s.Literal(':') && s.Number(&f->minute) && s.Literal(':') && s.Number(&f->second) && s.Word(zone, sizeof zone);
 }
 
 /* "Sun Nov  6 08:49:37 1994" */
@@ -138,11 +136,11 @@ bool ReadAsctime(const char* text, DateFields* f)
     util::TextScanner s(text);
     Word weekday;
     return s.Word(weekday, sizeof weekday) && s.Word(f->month, sizeof f->month) && s.Number(&f->day) &&
-           s.Number(&f->hour) && s.Literal(':') && s.Number(&f->minute) && s.Literal(':') &&
-           s.Number(&f->second) && s.Number(&f->year);
+        s.Number(&f->hour) && s.Literal(':') && s.Number(&f->minute) && s.Literal(':') && s.Number(&f->second) &&
+        s.Number(&f->year);
 }
 
-}  // namespace
+} // namespace
 
 struct tm* ParseDateTime(const char* text)
 {

@@ -23,7 +23,7 @@ char ConvertToDecimalFromHexa(char character)
 {
     LogTrace("\n\t@@@@@ Inside ConvertToDecimalFromHexa() @@@@@ \n");
     bool digit = (character >= '0' && character <= '9') || (character >= 'A' && character <= 'F') ||
-                 (character >= 'a' && character <= 'f');
+        (character >= 'a' && character <= 'f');
     return digit ? GetHexValue(character) : 0;
 }
 

@@ -37,7 +37,7 @@ bool ParseComponent(const char* text, size_t length, bool allowSign, uint32_t* v
     return true;
 }
 
-}  // namespace
+} // namespace
 
 uint16_t GetOidLength(const char* text, int length)
 {

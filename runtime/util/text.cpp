@@ -10,10 +10,7 @@
 namespace {
 
 /* The next occurrence of pattern at or after `from`, or null. */
-const char* Next(const char* from, const char* pattern)
-{
-    return *pattern ? strstr(from, pattern) : nullptr;
-}
+const char* Next(const char* from, const char* pattern) { return *pattern ? strstr(from, pattern) : nullptr; }
 
 /* Where the last occurrence of the left-to-right scan starts, or null. */
 const char* Last(const char* text, const char* pattern)
@@ -38,8 +35,7 @@ char* CopyWithout(const char* text, size_t at, size_t length)
     return copy;
 }
 
-template <typename Keep>
-char* Filter(const char* text, Keep keep)
+template <typename Keep> char* Filter(const char* text, Keep keep)
 {
     if (!text)
         return nullptr;
@@ -55,8 +51,7 @@ char* Filter(const char* text, Keep keep)
     return copy;
 }
 
-template <typename Map>
-char* MapCopy(const char* text, Map map)
+template <typename Map> char* MapCopy(const char* text, Map map)
 {
     if (!text)
         return nullptr;
@@ -66,7 +61,7 @@ char* MapCopy(const char* text, Map map)
     return copy;
 }
 
-}  // namespace
+} // namespace
 
 int CountSubStrings(const char* text, const char* pattern)
 {

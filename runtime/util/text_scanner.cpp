@@ -6,7 +6,7 @@ namespace util {
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-}  // namespace
+} // namespace
 
 void TextScanner::Blanks()
 {
@@ -79,4 +79,4 @@ bool TextScanner::Literal(char expected)
     return true;
 }
 
-}  // namespace util
+} // namespace util

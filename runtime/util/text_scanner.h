@@ -11,7 +11,7 @@ namespace util {
 
 class TextScanner {
 public:
-    explicit TextScanner(const char* text) : at_(text) {}
+    explicit TextScanner(const char* text) : at_(text) { }
 
     // Each reader returns false, and leaves the scanner stuck, when the
     // field cannot be read; a stuck scanner reads nothing more.
@@ -28,4 +28,4 @@ private:
     bool stuck_ = false;
 };
 
-}  // namespace util
+} // namespace util

@@ -10,7 +10,7 @@ namespace {
 signed char LoadState(const ThreadSlot* slot) { return __atomic_load_n(&slot->state, __ATOMIC_ACQUIRE); }
 void StoreState(ThreadSlot* slot, signed char state) { __atomic_store_n(&slot->state, state, __ATOMIC_RELEASE); }
 
-}  // namespace
+} // namespace
 
 void InitThreadInfo(void) { LogTrace("\n\t@@@@@ Inside InitThreadInfo() @@@@@\n"); }
 

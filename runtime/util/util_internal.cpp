@@ -29,4 +29,4 @@ size_t BoundedLength(const char* text, int limit)
     return strnlen(text, static_cast<size_t>(limit));
 }
 
-}  // namespace util
+} // namespace util

@@ -15,4 +15,4 @@ void LogNoBuffer();
 // terminator or past `limit`.
 size_t BoundedLength(const char* text, int limit);
 
-}  // namespace util
+} // namespace util

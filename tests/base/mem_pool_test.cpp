@@ -84,7 +84,7 @@ TEST(MemPoolInitTest, TwoInitialisationsNeedTwoTerminations)
     TerminateMemPool();
     EXPECT_EQ(gv_rootPool, nullptr);
     EXPECT_EQ(gv_memAllocator, nullptr);
-    TerminateMemPool(); // one too many: nothing happens
+    TerminateMemPool();                // one too many: nothing happens
     ASSERT_EQ(InitializeMemPool(), 1); // and it starts again
     EXPECT_NE(gv_rootPool, nullptr);
     TerminateMemPool();

@@ -55,7 +55,14 @@ TEST_F(StringHashTest, AsciiNamesHashExactlyAsThePartSays)
 
 TEST_F(StringHashTest, NamesWithHighBytesLandInsideTheTable)
 {
-    const char* names[] = {"\xE9", "caf\xC3\xA9", "\xFF\xFF\xFF\xFF", "a\x80", "\x80" "abc", "\xC3\xBC" "ber"};
+    const char* names[] = {"\xE9",
+                           "caf\xC3\xA9",
+                           "\xFF\xFF\xFF\xFF",
+                           "a\x80",
+                           "\x80"
+                           "abc",
+                           "\xC3\xBC"
+                           "ber"};
     for (int32_t buckets : {1, 3, 10, 50, 2147483647}) {
         for (const char* name : names) {
             int32_t index = HashIndex(name, buckets);
@@ -131,7 +138,7 @@ TEST_F(StringHashTest, ChainsAndRemoval)
     const char* names[] = {"a", "b", "c", "d"};
     for (int i = 0; i < 4; i++)
         ASSERT_EQ(HashPut(&table, names[i], &v[i]), 1);
-    EXPECT_STREQ(table.buckets[0]->name, "a"); // first in the slot
+    EXPECT_STREQ(table.buckets[0]->name, "a");                   // first in the slot
     EXPECT_STREQ(table.buckets[0]->next->next->next->name, "d"); // the rest appended in order
 
     EXPECT_EQ(HashRemove(&table, "c"), 1); // middle of the chain

@@ -47,7 +47,7 @@ TEST(StringRoutinesTest, CopyFillCompareFindBytes)
     EXPECT_EQ(CompareBytes("abc", "abd", 3), 'c' - 'd');
     EXPECT_EQ(CompareBytes("abc", "abd", 2), 0);
     EXPECT_EQ(CompareBytes("a\xFF", "a\x01", 2), 0xFF - 0x01); // unsigned bytes
-    EXPECT_EQ(CompareBytes("a\0b", "a\0c", 3), 'b' - 'c');      // not stopped by NUL
+    EXPECT_EQ(CompareBytes("a\0b", "a\0c", 3), 'b' - 'c');     // not stopped by NUL
 
     const char data[] = "hello\0world";
     EXPECT_EQ(FindByte(data, 'w', sizeof data), data + 6);
@@ -86,7 +86,7 @@ TEST(StringRoutinesTest, CompareNoCase)
     EXPECT_EQ(CompareNoCase("TableDefn", "tabledefn"), 0);
     EXPECT_EQ(CompareNoCase("abc", "ABD"), 'c' - 'd');
     EXPECT_EQ(CompareNoCase("ab", "abc"), -'c');
-    EXPECT_EQ(CompareNoCase("[", "a"), '[' - 'a'); // '[' is not a letter: 'A' would fold
+    EXPECT_EQ(CompareNoCase("[", "a"), '[' - 'a');         // '[' is not a letter: 'A' would fold
     EXPECT_EQ(CompareNoCase("\xC9", "\xE9"), 0xC9 - 0xE9); // no folding beyond ASCII
 }
 

@@ -116,11 +116,13 @@ TEST_F(DBPools, OldConnectionsAreReopenedAfter27900Seconds)
         bool ownedBefore;
         uint32_t age;
         bool reopened;
-    } cases[] = {
-        {2, true, 27900, false}, {2, true, 27901, true},  {2, false, 27900, false},
-        {2, false, 27901, true}, {1, true, 27900, false}, {1, false, 27901, true},
-        {2, false, 0xFFFFFFF0u, true},  // a clock set back counts as old (unsigned difference)
-    };
+    } cases
+        [] =
+            {
+                {2, true, 27900, false},       {2, true, 27901, true},  {2, false, 27900, false},
+                {2, false, 27901, true},       {1, true, 27900, false}, {1, false, 27901, true},
+                {2, false, 0xFFFFFFF0u, true}, // a clock set back counts as old (unsigned difference)
+            };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "pool " << c.poolSize << (c.ownedBefore ? " owned" : " free") << " age "
                                         << c.age);
@@ -139,7 +141,8 @@ TEST_F(DBPools, OldConnectionsAreReopenedAfter27900Seconds)
         EXPECT_EQ(Logged(log, " inv : Connection Established"), c.reopened);
         if (c.reopened) {
             EXPECT_EQ(after->openedAt, g_now);
-            EXPECT_EQ(after->owner, c.poolSize == 1 ? DB_CONNECTION_SHARED : static_cast<int32_t>(PlatCurrentThreadId()));
+            EXPECT_EQ(after->owner,
+                      c.poolSize == 1 ? DB_CONNECTION_SHARED : static_cast<int32_t>(PlatCurrentThreadId()));
             // The fresh connection is young: the next request keeps it.
             EXPECT_EQ(GetDBConnection("inv"), after);
             EXPECT_EQ(static_cast<DBConnectionPool*>(gv_connPools.head->data)->connections.count, c.poolSize);
@@ -169,8 +172,9 @@ TEST_F(DBPools, LostConnectionsComeBackOnceTheServerDoes)
         state_.failOpen = true;
         for (int attempt = 0; attempt < 3; attempt++)
             EXPECT_EQ(GetDBConnection("inv"), nullptr);
-        EXPECT_TRUE(Logged(log, "Cannot return connection handle. Error in opening connection while "
-                                "re-establishing connection hanlde."));
+        EXPECT_TRUE(Logged(log,
+                           "Cannot return connection handle. Error in opening connection while "
+                           "re-establishing connection hanlde."));
         EXPECT_EQ(static_cast<DBConnectionPool*>(gv_connPools.head->data)->connections.count, size);
 
         state_.failOpen = false;
@@ -198,11 +202,12 @@ protected:
         ASSERT_EQ(RegisterAllSqlDialects(), VELMORA_SUCCESS);
         for (const char* name : {"Site", "Machine", "Software"}) {
             LCDVector* columns = CreateVector();
-            AddElementData(columns, CreateColumnDefn("Id", BRI_SQL_INT, nullptr, 0, 0, nullptr, nullptr, 0, 0, nullptr));
+            AddElementData(columns,
+                           CreateColumnDefn("Id", BRI_SQL_INT, nullptr, 0, 0, nullptr, nullptr, 0, 0, nullptr));
             ASSERT_EQ(AddTableDefn(CreateTableDefn(name, nullptr, columns, CreateConstraintDefn(nullptr, 0, nullptr))),
                       VELMORA_SUCCESS);
         }
-        gv_defaultDBType = 3;  // SQLITE
+        gv_defaultDBType = 3; // SQLITE
     }
     void TearDown() override
     {
@@ -255,4 +260,4 @@ TEST_F(DBTables, CreateDBTakesOnlyAPlainName)
     EXPECT_EQ(static_cast<DBConnection*>(pool->connections.head->data)->owner, DB_CONNECTION_FREE);
 }
 
-}  // namespace
+} // namespace

@@ -8,7 +8,7 @@ using namespace fake_db;
 
 namespace {
 
-class DBProviders : public FakeDBTest {};
+class DBProviders : public FakeDBTest { };
 
 TEST_F(DBProviders, SlotsLoadOnceEachAndInitRefusesASecondStart)
 {
@@ -147,4 +147,4 @@ TEST_F(DBProviders, CommitAndRollbackNeedABegunTransaction)
     CloseDBConnection(connection);
 }
 
-}  // namespace
+} // namespace

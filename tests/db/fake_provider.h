@@ -62,12 +62,18 @@ inline void Close(DBConnection* connection)
 }
 inline int Begin(DBConnection*) { return ++g_state->begins, g_state->failBegin ? VELMORA_FAILURE : VELMORA_SUCCESS; }
 inline int Commit(DBConnection*) { return ++g_state->commits, g_state->failEnd ? VELMORA_FAILURE : VELMORA_SUCCESS; }
-inline int Rollback(DBConnection*) { return ++g_state->rollbacks, g_state->failEnd ? VELMORA_FAILURE : VELMORA_SUCCESS; }
-inline int UpdateBlob(DBConnection*, const char*, DBChunkSource, void*) { return ++g_state->blobUpdates, VELMORA_SUCCESS; }
+inline int Rollback(DBConnection*)
+{
+    return ++g_state->rollbacks, g_state->failEnd ? VELMORA_FAILURE : VELMORA_SUCCESS;
+}
+inline int UpdateBlob(DBConnection*, const char*, DBChunkSource, void*)
+{
+    return ++g_state->blobUpdates, VELMORA_SUCCESS;
+}
 inline int QueryBlob(DBConnection*, const char*, DBChunkSink, void*) { return ++g_state->blobQueries, VELMORA_SUCCESS; }
 
-inline const DBProvider kFakeProvider = {DB_PROVIDER_VERSION, "FAKE", Open, Update, Query, Close, Begin,
-                                         Commit, Rollback, UpdateBlob, QueryBlob};
+inline const DBProvider kFakeProvider = {
+    DB_PROVIDER_VERSION, "FAKE", Open, Update, Query, Close, Begin, Commit, Rollback, UpdateBlob, QueryBlob};
 
 inline int Serial(const DBConnection* connection)
 {
@@ -116,4 +122,4 @@ protected:
     FakeState state_;
 };
 
-}  // namespace fake_db
+} // namespace fake_db

@@ -26,12 +26,18 @@ const uint32_t kNotApplicable = 50023;
 std::string WindowsMachine(const std::string& version, const std::string& productType, const std::string& edition)
 {
     return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
-           "\"CurrentVersion\"=\"" + version + "\"\r\n\"CurrentBuildNumber\"=\"6002\"\r\n"
-           "\"EditionID\"=\"" + edition + "\"\r\n\r\n"
-           "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions]\r\n"
-           "\"ProductType\"=\"" + productType + "\"\r\n\r\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisoly\\Tarnwell\\TWAgent]\r\n"
-           "\"TWAgentInstallDir\"=\"/opt/twagent/\"\r\n\"TWAgentLogLevel\"=dword:00000003\r\n";
+           "\"CurrentVersion\"=\"" +
+        version +
+        "\"\r\n\"CurrentBuildNumber\"=\"6002\"\r\n"
+        "\"EditionID\"=\"" +
+        edition +
+        "\"\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions]\r\n"
+        "\"ProductType\"=\"" +
+        productType +
+        "\"\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisoly\\Tarnwell\\TWAgent]\r\n"
+        "\"TWAgentInstallDir\"=\"/opt/twagent/\"\r\n\"TWAgentLogLevel\"=dword:00000003\r\n";
 }
 
 class Tool : public ::testing::Test {
@@ -75,9 +81,14 @@ protected:
     void Installer(uint32_t code)
     {
         std::string file = bin() + "/wusa.exe";
-        WriteWholeFile(file, "#!/bin/sh\n: > \"" + root.file("args") + "\"\n"
-                             "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"" + root.file("args") + "\"; done\n"
-                             "echo " + std::to_string(code) + " > \"$TW_EXIT_CODE_FILE\"\nexit 1\n");
+        WriteWholeFile(file,
+                       "#!/bin/sh\n: > \"" + root.file("args") +
+                           "\"\n"
+                           "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"" +
+                           root.file("args") +
+                           "\"; done\n"
+                           "echo " +
+                           std::to_string(code) + " > \"$TW_EXIT_CODE_FILE\"\nexit 1\n");
         chmod(file.c_str(), 0755);
     }
     bool InstallerRan() const { return fs::exists(root.file("args")); }
@@ -156,8 +167,8 @@ TEST_F(Tool, Windows7InstallsAndLogsEveryStepInOrder)
 
 TEST_F(Tool, InstallerResultsBecomeTheExitCode)
 {
-    const std::pair<uint32_t, uint32_t> cases[] = {
-        {0, 0}, {3010, 0}, {1641, 0}, {1508, 0}, {2359302, 2359302}, {1603, 1603}, {5, 5}};
+    const std::pair<uint32_t, uint32_t> cases[] = {{0, 0},       {3010, 0}, {1641, 0}, {1508, 0}, {2359302, 2359302},
+                                                   {1603, 1603}, {5, 5}};
     for (auto [installer, exitCode] : cases) {
         Installer(installer);
         EXPECT_EQ(Run("-fn u.msu -s /quiet"), exitCode) << installer;

@@ -6,10 +6,10 @@
 
 namespace tw::engines::detail {
 
-#define TW_ENGINE_BACKEND(prefix)                                                              \
-    std::unique_ptr<Connection> prefix##Connect(const EngineFacts& facts, const std::string& name, \
-                                                std::string* error);                           \
-    bool prefix##Create(const EngineFacts& facts, const std::string& name, std::string* error);    \
+#define TW_ENGINE_BACKEND(prefix)                                                                                      \
+    std::unique_ptr<Connection> prefix##Connect(const EngineFacts& facts, const std::string& name,                     \
+                                                std::string* error);                                                   \
+    bool prefix##Create(const EngineFacts& facts, const std::string& name, std::string* error);                        \
     bool prefix##Drop(const EngineFacts& facts, const std::string& name, std::string* error);
 
 TW_ENGINE_BACKEND(Sqlite)
@@ -22,4 +22,4 @@ TW_ENGINE_BACKEND(Firebird)
 // DATA_DIR/name + suffix: the file of a database for the file-based engines.
 std::string DatabaseFile(const EngineFacts& facts, const std::string& name, const char* suffix);
 
-}  // namespace tw::engines::detail
+} // namespace tw::engines::detail

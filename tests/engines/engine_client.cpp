@@ -11,7 +11,7 @@ namespace tw::engines {
 
 namespace {
 
-constexpr size_t kMaxDatabaseName = 63;  // PostgreSQL's identifier limit, the lowest of the four
+constexpr size_t kMaxDatabaseName = 63; // PostgreSQL's identifier limit, the lowest of the four
 
 uint64_t Fnv1a(std::string_view text)
 {
@@ -34,7 +34,7 @@ bool IsPlainName(std::string_view text)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 const char* EngineName(Engine engine)
 {
@@ -64,8 +64,7 @@ std::optional<Engine> EngineNamed(std::string_view name)
 
 const std::vector<Engine>& AllEngines()
 {
-    static const std::vector<Engine> engines = {Engine::sqlite, Engine::postgresql, Engine::mariadb,
-                                                Engine::firebird};
+    static const std::vector<Engine> engines = {Engine::sqlite, Engine::postgresql, Engine::mariadb, Engine::firebird};
     return engines;
 }
 
@@ -90,8 +89,8 @@ bool ReadEngineFacts(Engine engine, EngineFacts* facts, std::string* error)
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         *error = std::string(EngineName(engine)) + " is not started: " + path +
-                 " is missing (CTest starts it through its fixture; by hand: scripts/engines/" +
-                 EngineName(engine) + ".sh start " + state + ")";
+            " is missing (CTest starts it through its fixture; by hand: scripts/engines/" + EngineName(engine) +
+            ".sh start " + state + ")";
         return false;
     }
     facts->engine = engine;
@@ -241,4 +240,4 @@ std::string QuoteLiteral(Engine engine, std::string_view text)
     return literal;
 }
 
-}  // namespace tw::engines
+} // namespace tw::engines

@@ -107,10 +107,7 @@ public:
     const std::string& LastError() const { return error_; }
 
 protected:
-    Connection(Engine engine, std::string database)
-        : engine_(engine), database_(std::move(database))
-    {
-    }
+    Connection(Engine engine, std::string database) : engine_(engine), database_(std::move(database)) { }
     bool Fail(std::string message)
     {
         error_ = std::move(message);
@@ -128,4 +125,4 @@ private:
 // engine was not started or refuses.
 std::unique_ptr<Connection> Connect(Engine engine, const std::string& name, std::string* error);
 
-}  // namespace tw::engines
+} // namespace tw::engines

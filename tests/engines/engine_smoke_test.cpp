@@ -59,17 +59,19 @@ TEST_P(EngineSmoke, HostileTextsRoundTripByteForByte)
         std::nullopt,
         std::string("  blanks kept  "),
         std::string("line\nbreak\r\ttab"),
-        std::string("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80"),
+        std::string("Gr\xC3\xBC\xC3\x9F"
+                    "e \xE2\x82\xAC \xF0\x9F\x98\x80"),
         std::string("<null>"),
     };
     ASSERT_TRUE(db().Execute("CREATE TABLE Machine (id INTEGER)")) << db().LastError();
     ASSERT_TRUE(db().Execute(std::string("CREATE TABLE samples (id INTEGER NOT NULL PRIMARY KEY, short_text "
-                                         "VARCHAR(200), long_text ") + LongTextType() + ")"))
+                                         "VARCHAR(200), long_text ") +
+                             LongTextType() + ")"))
         << db().LastError();
     for (size_t i = 0; i < samples.size(); ++i) {
         const std::string value = samples[i] ? Literal(*samples[i]) : "NULL";
-        ASSERT_TRUE(db().Execute("INSERT INTO samples (id, short_text, long_text) VALUES (" + std::to_string(i) +
-                                 ", " + value + ", " + value + ")"))
+        ASSERT_TRUE(db().Execute("INSERT INTO samples (id, short_text, long_text) VALUES (" + std::to_string(i) + ", " +
+                                 value + ", " + value + ")"))
             << db().LastError();
     }
     for (size_t i = 0; i < samples.size(); ++i) {
@@ -90,8 +92,8 @@ TEST_P(EngineSmoke, HostileTextsRoundTripByteForByte)
 
 TEST_P(EngineSmoke, OneMegabyteTextRoundTrips)
 {
-    ASSERT_TRUE(db().Execute(std::string("CREATE TABLE samples (id INTEGER NOT NULL, long_text ") + LongTextType() +
-                             ")"))
+    ASSERT_TRUE(
+        db().Execute(std::string("CREATE TABLE samples (id INTEGER NOT NULL, long_text ") + LongTextType() + ")"))
         << db().LastError();
     const std::string text = HostileText(1 << 20);
     if (engine() == Engine::firebird) {
@@ -213,9 +215,13 @@ TW_INSTANTIATE_ENGINE_TESTS(EngineSmoke);
 TEST(DatabaseNames, AnyTextGivesADistinctPlainName)
 {
     EXPECT_EQ(DatabaseNameFor("orders_2"), "orders_2");
-    const std::vector<std::string> texts = {"Engines/Smoke.Round/postgresql", "engines_smoke_round_postgresql",
-                                            "Engines.Smoke/Round.postgresql", "9lives", "",
-                                            std::string(200, 'a'), std::string(200, 'a') + "b"};
+    const std::vector<std::string> texts = {"Engines/Smoke.Round/postgresql",
+                                            "engines_smoke_round_postgresql",
+                                            "Engines.Smoke/Round.postgresql",
+                                            "9lives",
+                                            "",
+                                            std::string(200, 'a'),
+                                            std::string(200, 'a') + "b"};
     std::vector<std::string> names;
     for (const std::string& text : texts) {
         const std::string name = DatabaseNameFor(text);
@@ -231,5 +237,5 @@ TEST(DatabaseNames, AnyTextGivesADistinctPlainName)
     EXPECT_EQ(std::unique(names.begin(), names.end()), names.end()) << "two texts gave one name";
 }
 
-}  // namespace
-}  // namespace tw::engines
+} // namespace
+} // namespace tw::engines

@@ -11,7 +11,7 @@ void EngineTest::SetUp()
                                              info->test_suite_name() + "." + info->name());
     std::string error;
     ASSERT_TRUE(CreateDatabase(engine(), name, &error)) << error;
-    database_name_ = name;  // from here on TearDown drops it
+    database_name_ = name; // from here on TearDown drops it
     connection_ = Connect(engine(), database_name_, &error);
     ASSERT_TRUE(connection_) << error;
 }
@@ -27,4 +27,4 @@ void EngineTest::TearDown()
 
 std::string EngineInstanceName(const ::testing::TestParamInfo<Engine>& info) { return EngineName(info.param); }
 
-}  // namespace tw::engines
+} // namespace tw::engines

@@ -41,11 +41,10 @@ private:
 // The instance name: the engine's name.
 std::string EngineInstanceName(const ::testing::TestParamInfo<Engine>& info);
 
-}  // namespace tw::engines
+} // namespace tw::engines
 
-#define TW_INSTANTIATE_ENGINE_TESTS(suite, ...)                                          \
-    INSTANTIATE_TEST_SUITE_P(Engines, suite,                                            \
-                             ::testing::ValuesIn(::tw::engines::EngineList({__VA_ARGS__})), \
+#define TW_INSTANTIATE_ENGINE_TESTS(suite, ...)                                                                        \
+    INSTANTIATE_TEST_SUITE_P(Engines, suite, ::testing::ValuesIn(::tw::engines::EngineList({__VA_ARGS__})),            \
                              ::tw::engines::EngineInstanceName)
 
 namespace tw::engines {
@@ -54,4 +53,4 @@ inline std::vector<Engine> EngineList(std::initializer_list<Engine> engines)
 {
     return engines.size() == 0 ? AllEngines() : std::vector<Engine>(engines);
 }
-}  // namespace tw::engines
+} // namespace tw::engines

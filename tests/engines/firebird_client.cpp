@@ -71,7 +71,7 @@ public:
         dpb_ += static_cast<char>(value.size());
         dpb_ += value;
     }
-    void AddNumber(char tag, uint32_t value)  // 4 bytes, least significant first
+    void AddNumber(char tag, uint32_t value) // 4 bytes, least significant first
     {
         dpb_ += tag;
         dpb_ += static_cast<char>(4);
@@ -129,7 +129,7 @@ public:
                 var.sqltype = SQL_VARYING;
                 buffers_[i].assign(sizeof(short) + static_cast<size_t>(var.sqllen), 0);
             }
-            var.sqltype |= 1;  // always report NULL through sqlind
+            var.sqltype |= 1; // always report NULL through sqlind
             var.sqldata = buffers_[i].data();
             var.sqlind = &nulls_[i];
         }
@@ -145,8 +145,8 @@ public:
             std::memcpy(&stamp, buffers_[i].data(), sizeof stamp);
             tm parts{};
             isc_decode_timestamp(&stamp, &parts);
-            return Printed("%04d-%02d-%02d %02d:%02d:%02d.%04u", parts.tm_year + 1900, parts.tm_mon + 1,
-                           parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+            return Printed("%04d-%02d-%02d %02d:%02d:%02d.%04u", parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                           parts.tm_hour, parts.tm_min, parts.tm_sec,
                            static_cast<unsigned>(stamp.timestamp_time % ISC_TIME_SECONDS_PRECISION));
         }
         if (type == SQL_TYPE_TIME) {
@@ -166,8 +166,7 @@ public:
 private:
     const XSQLDA* get_const() const { return reinterpret_cast<const XSQLDA*>(storage_.data()); }
 
-    template <typename... Args>
-    static std::string Printed(const char* format, Args... args)
+    template <typename... Args> static std::string Printed(const char* format, Args... args)
     {
         char text[64];
         const int size = std::snprintf(text, sizeof text, format, args...);
@@ -181,7 +180,7 @@ private:
 
 class FirebirdConnection final : public Connection {
 public:
-    FirebirdConnection(std::string name, isc_db_handle db) : Connection(Engine::firebird, std::move(name)), db_(db) {}
+    FirebirdConnection(std::string name, isc_db_handle db) : Connection(Engine::firebird, std::move(name)), db_(db) { }
     ~FirebirdConnection() override
     {
         ISC_STATUS_ARRAY status;
@@ -220,7 +219,7 @@ private:
             return true;
         }
         if (ok)
-            message = ErrorOf(status);  // the commit itself was refused
+            message = ErrorOf(status); // the commit itself was refused
         isc_rollback_transaction(status, &transaction);
         return Fail(message);
     }
@@ -286,7 +285,8 @@ private:
             }
         }
         // EXECUTE PROCEDURE and statements with RETURNING give one row.
-        if (isc_dsql_execute2(status, transaction, statement, kDialect, nullptr, columns > 0 ? output.get() : nullptr)) {
+        if (isc_dsql_execute2(status, transaction, statement, kDialect, nullptr,
+                              columns > 0 ? output.get() : nullptr)) {
             *message = ErrorOf(status);
             return false;
         }
@@ -326,7 +326,7 @@ private:
         for (;;) {
             unsigned short got = 0;
             const ISC_STATUS result = isc_get_segment(status, &blob, &got, sizeof segment, segment);
-            if (result == 0 || result == isc_segment) {  // isc_segment: the rest of a long segment follows
+            if (result == 0 || result == isc_segment) { // isc_segment: the rest of a long segment follows
                 bytes->append(segment, got);
                 continue;
             }
@@ -343,7 +343,7 @@ private:
     isc_db_handle db_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<Connection> FirebirdConnect(const EngineFacts& facts, const std::string& name, std::string* error)
 {
@@ -393,4 +393,4 @@ bool FirebirdDrop(const EngineFacts& facts, const std::string& name, std::string
     return true;
 }
 
-}  // namespace tw::engines::detail
+} // namespace tw::engines::detail

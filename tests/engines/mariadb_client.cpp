@@ -20,7 +20,7 @@ using Result = std::unique_ptr<MYSQL_RES, ResultDeleter>;
 std::string ErrorOf(MYSQL* db)
 {
     return "SQLSTATE " + std::string(mysql_sqlstate(db)) + " (" + std::to_string(mysql_errno(db)) +
-           "): " + mysql_error(db);
+        "): " + mysql_error(db);
 }
 
 // The library's global set-up is not thread-safe; it runs once, before any
@@ -52,8 +52,7 @@ MYSQL* Open(const EngineFacts& facts, const std::string& name, std::string* erro
     const std::string password = facts.Get("PASSWORD");
     if (!mysql_real_connect(db, nullptr, user.c_str(), password.c_str(), name.empty() ? nullptr : name.c_str(), 0,
                             socket.c_str(), 0)) {
-        *error = "mariadb: cannot connect to " + (name.empty() ? std::string("the server") : name) + ": " +
-                 ErrorOf(db);
+        *error = "mariadb: cannot connect to " + (name.empty() ? std::string("the server") : name) + ": " + ErrorOf(db);
         mysql_close(db);
         return nullptr;
     }
@@ -62,7 +61,7 @@ MYSQL* Open(const EngineFacts& facts, const std::string& name, std::string* erro
 
 class MariadbConnection final : public Connection {
 public:
-    MariadbConnection(std::string name, MYSQL* db) : Connection(Engine::mariadb, std::move(name)), db_(db) {}
+    MariadbConnection(std::string name, MYSQL* db) : Connection(Engine::mariadb, std::move(name)), db_(db) { }
     ~MariadbConnection() override { mysql_close(db_); }
 
     bool Execute(std::string_view sql) override
@@ -124,7 +123,7 @@ bool RunOnServer(const EngineFacts& facts, const std::string& sql, std::string* 
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<Connection> MariadbConnect(const EngineFacts& facts, const std::string& name, std::string* error)
 {
@@ -138,7 +137,7 @@ std::unique_ptr<Connection> MariadbConnect(const EngineFacts& facts, const std::
 bool MariadbCreate(const EngineFacts& facts, const std::string& name, std::string* error)
 {
     return MariadbDrop(facts, name, error) &&
-           RunOnServer(facts, "CREATE DATABASE `" + name + "` CHARACTER SET utf8mb4", error);
+        RunOnServer(facts, "CREATE DATABASE `" + name + "` CHARACTER SET utf8mb4", error);
 }
 
 bool MariadbDrop(const EngineFacts& facts, const std::string& name, std::string* error)
@@ -146,4 +145,4 @@ bool MariadbDrop(const EngineFacts& facts, const std::string& name, std::string*
     return RunOnServer(facts, "DROP DATABASE IF EXISTS `" + name + "`", error);
 }
 
-}  // namespace tw::engines::detail
+} // namespace tw::engines::detail

@@ -37,7 +37,8 @@ PGconn* Open(const EngineFacts& facts, const std::string& name, std::string* err
         return nullptr;
     }
     // Notices (such as "does not exist, skipping") are not test output.
-    PQsetNoticeProcessor(db, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        db, [](void*, const char*) {}, nullptr);
     return db;
 }
 
@@ -52,7 +53,7 @@ std::string ErrorOf(PGconn* db, const PGresult* result)
 
 class PostgresqlConnection final : public Connection {
 public:
-    PostgresqlConnection(std::string name, PGconn* db) : Connection(Engine::postgresql, std::move(name)), db_(db) {}
+    PostgresqlConnection(std::string name, PGconn* db) : Connection(Engine::postgresql, std::move(name)), db_(db) { }
     ~PostgresqlConnection() override { PQfinish(db_); }
 
     bool Execute(std::string_view sql) override { return Run(sql) != nullptr; }
@@ -117,7 +118,7 @@ bool RunOnServer(const EngineFacts& facts, const std::string& sql, std::string* 
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<Connection> PostgresqlConnect(const EngineFacts& facts, const std::string& name, std::string* error)
 {
@@ -132,7 +133,7 @@ std::unique_ptr<Connection> PostgresqlConnect(const EngineFacts& facts, const st
 bool PostgresqlCreate(const EngineFacts& facts, const std::string& name, std::string* error)
 {
     return PostgresqlDrop(facts, name, error) &&
-           RunOnServer(facts, "CREATE DATABASE \"" + name + "\" TEMPLATE template0 ENCODING 'UTF8'", error);
+        RunOnServer(facts, "CREATE DATABASE \"" + name + "\" TEMPLATE template0 ENCODING 'UTF8'", error);
 }
 
 bool PostgresqlDrop(const EngineFacts& facts, const std::string& name, std::string* error)
@@ -141,4 +142,4 @@ bool PostgresqlDrop(const EngineFacts& facts, const std::string& name, std::stri
     return RunOnServer(facts, "DROP DATABASE IF EXISTS \"" + name + "\" WITH (FORCE)", error);
 }
 
-}  // namespace tw::engines::detail
+} // namespace tw::engines::detail

@@ -12,7 +12,7 @@ namespace {
 
 class SqliteConnection final : public Connection {
 public:
-    SqliteConnection(std::string name, sqlite3* db) : Connection(Engine::sqlite, std::move(name)), db_(db) {}
+    SqliteConnection(std::string name, sqlite3* db) : Connection(Engine::sqlite, std::move(name)), db_(db) { }
     ~SqliteConnection() override { sqlite3_close_v2(db_); }
 
     bool Execute(std::string_view sql) override { return Run(sql, nullptr); }
@@ -38,7 +38,7 @@ private:
             if (sqlite3_prepare_v2(db_, next, static_cast<int>(end - next), &statement, &tail) != SQLITE_OK)
                 return Fail(Message());
             next = tail;
-            if (!statement)  // only blanks or a comment were left
+            if (!statement) // only blanks or a comment were left
                 continue;
             const bool ok = Step(statement, rows);
             sqlite3_finalize(statement);
@@ -71,8 +71,8 @@ private:
                 }
                 // Blobs as their bytes, everything else in SQLite's text form.
                 const void* bytes = sqlite3_column_type(statement, i) == SQLITE_BLOB
-                                        ? sqlite3_column_blob(statement, i)
-                                        : static_cast<const void*>(sqlite3_column_text(statement, i));
+                    ? sqlite3_column_blob(statement, i)
+                    : static_cast<const void*>(sqlite3_column_text(statement, i));
                 const int size = sqlite3_column_bytes(statement, i);
                 row.emplace_back(std::string(static_cast<const char*>(bytes), bytes ? size : 0));
             }
@@ -88,7 +88,7 @@ private:
     sqlite3* db_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<Connection> SqliteConnect(const EngineFacts& facts, const std::string& name, std::string* error)
 {
@@ -115,7 +115,8 @@ bool SqliteCreate(const EngineFacts& facts, const std::string& name, std::string
     const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     // The file appears on the first write; this one makes it exist now.
     const bool ok = opened == SQLITE_OK &&
-                    sqlite3_exec(db, "CREATE TABLE tw_first_write(x); DROP TABLE tw_first_write;", nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_exec(db, "CREATE TABLE tw_first_write(x); DROP TABLE tw_first_write;", nullptr, nullptr, nullptr) ==
+            SQLITE_OK;
     if (!ok)
         *error = "sqlite: cannot create " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close_v2(db);
@@ -134,4 +135,4 @@ bool SqliteDrop(const EngineFacts& facts, const std::string& name, std::string* 
     return true;
 }
 
-}  // namespace tw::engines::detail
+} // namespace tw::engines::detail

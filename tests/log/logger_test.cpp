@@ -53,10 +53,10 @@ TEST_F(LoggerTest, LinesAreWrittenByteForByte)
     LogError("execute : Exit code for the application : %d \n", 3010);
     CloseLogFile();
 
-    EXPECT_EQ(Contents(), Prefix("[INFO]") + "Log open time: 2024-03-05 09:04:07:045\n" +
-                              Prefix("[INFO]") + "Check ESU.\n" +
-                              Prefix("[ERROR]") + "execute : Exit code for the application : 3010 \n" +
-                              Prefix("[INFO]") + "Log close time: 2024-03-05 09:04:07:045\n");
+    EXPECT_EQ(Contents(),
+              Prefix("[INFO]") + "Log open time: 2024-03-05 09:04:07:045\n" + Prefix("[INFO]") + "Check ESU.\n" +
+                  Prefix("[ERROR]") + "execute : Exit code for the application : 3010 \n" + Prefix("[INFO]") +
+                  "Log close time: 2024-03-05 09:04:07:045\n");
     EXPECT_EQ(std::string(gv_logConfig.fullPath), dir.file("test.log"));
 }
 
@@ -87,7 +87,7 @@ struct LevelCase {
 
 void PrintTo(const LevelCase& c, std::ostream* os) { *os << "level " << c.level; }
 
-class LoggerLevelTest : public LoggerTest, public ::testing::WithParamInterface<LevelCase> {};
+class LoggerLevelTest : public LoggerTest, public ::testing::WithParamInterface<LevelCase> { };
 
 TEST_P(LoggerLevelTest, WritersFollowTheLevelTable)
 {
@@ -111,9 +111,9 @@ TEST_P(LoggerLevelTest, WritersFollowTheLevelTable)
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, LoggerLevelTest,
-                         ::testing::Values(LevelCase{0, ""}, LevelCase{1, "i"}, LevelCase{2, "ie"},
-                                           LevelCase{3, "ied"}, LevelCase{4, "iedt"}, LevelCase{255, "iedt"},
-                                           LevelCase{256, ""}, LevelCase{260, "iedt"}, LevelCase{257, "i"}),
+                         ::testing::Values(LevelCase{0, ""}, LevelCase{1, "i"}, LevelCase{2, "ie"}, LevelCase{3, "ied"},
+                                           LevelCase{4, "iedt"}, LevelCase{255, "iedt"}, LevelCase{256, ""},
+                                           LevelCase{260, "iedt"}, LevelCase{257, "i"}),
                          [](const auto& info) { return "Level" + std::to_string(info.param.level); });
 
 TEST_F(LoggerTest, SecondOpenIsANoOpThatLeavesATraceLine)
@@ -298,15 +298,17 @@ TEST_F(LoggerTest, ConcurrentWritersNeverInterleaveOrLoseLines)
     for (int t = 0; t < kThreads; t++) {
         writers.emplace_back([t] {
             for (int i = 0; i < kLines; i++)
-                LogInfo("writer %d line %d of a message long enough to span several buffer fills %s\n", t, i,
-                        "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx");
+                LogInfo(
+                    "writer %d line %d of a message long enough to span several buffer fills %s\n", t, i,
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx");
         });
     }
     for (auto& writer : writers)
         writer.join();
     CloseLogFile();
 
-    const std::regex shape(R"(\[ \d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3} \] \[ \d+ \] \[INFO\] writer (\d) line (\d+) of a message long enough to span several buffer fills x{93})");
+    const std::regex shape(
+        R"(\[ \d{4}-\d\d-\d\d \d\d:\d\d:\d\d:\d{3} \] \[ \d+ \] \[INFO\] writer (\d) line (\d+) of a message long enough to span several buffer fills x{93})");
     std::vector<std::vector<bool>> seen(kThreads, std::vector<bool>(kLines, false));
     std::vector<std::string> lines = SplitLines(Contents());
     ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLines + 2));

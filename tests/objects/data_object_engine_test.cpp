@@ -54,8 +54,7 @@ protected:
     QueryCondition* TextEquals(const char* table, const char* column, const std::string& text)
     {
         QueryColumn* c = CreateQueryColumn(table, nullptr, column, nullptr, 0, BRI_SQL_VARCHAR, 0, holder_->pool);
-        return CreateQueryCondition(c, text.c_str(), static_cast<int32_t>(text.size()), QUERY_OP_EQUAL,
-                                    holder_->pool);
+        return CreateQueryCondition(c, text.c_str(), static_cast<int32_t>(text.size()), QUERY_OP_EQUAL, holder_->pool);
     }
     // Saves and returns the statements the save issued; those that contain
     // failText fail.
@@ -100,7 +99,7 @@ std::vector<std::string> Kinds(const std::vector<std::string>& statements)
         for (char& ch : word)
             ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
         std::string table = s.find("Machine") != std::string::npos ? "Machine"
-                            : s.find("Site") != std::string::npos  ? "Site"
+            : s.find("Site") != std::string::npos                  ? "Site"
                                                                    : "?";
         kinds.push_back(word + " " + table);
     }
@@ -156,7 +155,7 @@ TEST_P(DataObjectOnEngine, EditedObjectIsSavedOnceParentsFirstAndFailedRowsAreRe
     ASSERT_EQ(InsertStringRowIntoDO(dataObject, "Site", newSite), VELMORA_SUCCESS);
     int32_t newSiteId = IntOf(GetLastRowUnit("Site", dataObject), 0);
     std::string siteText = std::to_string(newSiteId);
-    std::vector<const char*> machine(10, nullptr);  // Machine's columns
+    std::vector<const char*> machine(10, nullptr); // Machine's columns
     int hostColumn = -1, siteColumn = -1;
     for (int i = 0; machines->columnNames[i]; i++) {
         if (strcmp(machines->columnNames[i], "HostName") == 0)
@@ -188,8 +187,7 @@ TEST_P(DataObjectOnEngine, EditedObjectIsSavedOnceParentsFirstAndFailedRowsAreRe
     std::sort(kinds.begin() + 1, kinds.end());
     EXPECT_EQ(kinds, (std::vector<std::string>{"insert Site", "delete Machine", "insert Machine", "update Machine"}));
     EXPECT_EQ(Query("select MachineId, SiteId, HostName from Machine order by MachineId"),
-              (Rows{{"10", "1", "pc-10x"}, {"12", "2", "pc-12"},
-                    {std::to_string(newMachineId), siteText, "pc-new"}}));
+              (Rows{{"10", "1", "pc-10x"}, {"12", "2", "pc-12"}, {std::to_string(newMachineId), siteText, "pc-new"}}));
     EXPECT_EQ(Query("select SiteName from Site where SiteId = " + siteText), (Rows{{"annex"}}));
     for (RowCollection* c = dataObject->firstCollection; c; c = c->next)
         for (RowUnit* unit = c->firstRow; unit; unit = unit->next)
@@ -234,7 +232,8 @@ TEST_P(DataObjectOnEngine, SelectListsAndQuotedCompositeKeys)
     CreateAndAddSelectColumn(query, "Site", nullptr, "SiteId", nullptr, 0, BRI_SQL_INT, 0);
     CreateAndAddSelectColumn(query, "Site", nullptr, "SiteName", nullptr, 0, BRI_SQL_VARCHAR, 0);
     CreateAndAddSelectColumn(query, "Machine", nullptr, "HostName", nullptr, 0, BRI_SQL_VARCHAR, 0);
-    QueryColumn* siteOfMachine = CreateQueryColumn("Machine", nullptr, "SiteId", nullptr, 0, BRI_SQL_INT, 0, query->pool);
+    QueryColumn* siteOfMachine =
+        CreateQueryColumn("Machine", nullptr, "SiteId", nullptr, 0, BRI_SQL_INT, 0, query->pool);
     int32_t one = 1;
     SetCriteria(query, CreateQueryCondition(siteOfMachine, &one, 4, QUERY_OP_EQUAL, query->pool));
     DataObject* dataObject = GetDataObject(query);
@@ -292,4 +291,4 @@ TEST_P(DataObjectOnEngine, SelectListsAndQuotedCompositeKeys)
 
 TW_INSTANTIATE_ENGINE_TESTS(DataObjectOnEngine, Engine::sqlite, Engine::postgresql, Engine::mariadb);
 
-}  // namespace
+} // namespace

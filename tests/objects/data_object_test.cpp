@@ -34,7 +34,8 @@ void DefineTable(const char* name, std::vector<Column> columns, std::vector<cons
 {
     LCDVector* list = CreateVector();
     for (const Column& c : columns)
-        AddElementData(list, CreateColumnDefn(c.name, c.type, c.defaultText, 0, 0, c.generator, nullptr, 0, 1, nullptr));
+        AddElementData(list,
+                       CreateColumnDefn(c.name, c.type, c.defaultText, 0, 0, c.generator, nullptr, 0, 1, nullptr));
     auto** primary = static_cast<char**>(calloc(keys.size() + 1, sizeof(char*)));
     for (size_t i = 0; i < keys.size(); i++)
         primary[i] = strdup(keys[i]);
@@ -110,7 +111,7 @@ TEST_F(DataObjectMemory, SortTableByFKEndsOnEveryGraphAndPutsParentsFirst)
 {
     struct Case {
         std::vector<const char*> tables;
-        std::vector<std::pair<const char*, const char*>> before;  // first before second
+        std::vector<std::pair<const char*, const char*>> before; // first before second
     } cases[] = {
         {{"OrderLine", "Order", "Customer"}, {{"Customer", "Order"}, {"Order", "OrderLine"}}},
         {{"Order", "OrderLine", "Customer"}, {{"Customer", "Order"}, {"Order", "OrderLine"}}},
@@ -151,8 +152,8 @@ TEST_F(DataObjectMemory, ResultSetRowsBecomeUnitsByKey)
 {
     struct Case {
         const char* name;
-        std::vector<std::pair<const char*, const char*>> select;  // empty: select *
-        std::vector<std::vector<int>> rows;                       // ints; Name column gets "n<value>"
+        std::vector<std::pair<const char*, const char*>> select; // empty: select *
+        std::vector<std::vector<int>> rows;                      // ints; Name column gets "n<value>"
         size_t customers, orders;
         const char* firstName;
         const char* logged;
@@ -160,9 +161,17 @@ TEST_F(DataObjectMemory, ResultSetRowsBecomeUnitsByKey)
         {"duplicate key keeps the first",
          {{"Customer", "CustId"}, {"Customer", "Name"}, {"Order", "OrderId"}, {"Order", "CustId"}},
          {{1, 7, 10, 1}, {1, 8, 11, 1}, {2, 9, 12, 2}},
-         2, 3, "n7", "Not Inserted"},
-        {"order key missing", {{"Customer", "CustId"}, {"Customer", "Name"}, {"Order", "CustId"}},
-         {{1, 7, 1}, {2, 8, 2}}, 2, 0, "n7", "ALL PRIMARY KEY COLUMNS SHOULD BE SELECTED FOR Order"},
+         2,
+         3,
+         "n7",
+         "Not Inserted"},
+        {"order key missing",
+         {{"Customer", "CustId"}, {"Customer", "Name"}, {"Order", "CustId"}},
+         {{1, 7, 1}, {2, 8, 2}},
+         2,
+         0,
+         "n7",
+         "ALL PRIMARY KEY COLUMNS SHOULD BE SELECTED FOR Order"},
         {"select star", {}, {{3, 5, 20, 3}, {3, 5, 21, 3}}, 1, 2, "n5", nullptr},
     };
     for (const Case& c : cases) {
@@ -297,16 +306,17 @@ TEST_F(DataObjectMemory, InsertedRowsGetIdentifiersKeysValuesAndConditions)
 struct ModelRow {
     std::string key;
     uint8_t state;
-    std::vector<int> values;  // -1: NULL
+    std::vector<int> values; // -1: NULL
     bool operator==(const ModelRow&) const = default;
 };
-using Model = std::map<std::string, std::vector<ModelRow>>;  // table -> rows in order
+using Model = std::map<std::string, std::vector<ModelRow>>; // table -> rows in order
 
 const std::vector<std::pair<const char*, int>> kTables = {{"Customer", 2}, {"OrderLine", 3}};
 
 std::string KeyOf(const char* table, const std::vector<int>& values)
 {
-    return std::string(table) + "|" + std::to_string(values[0]) + (strcmp(table, "OrderLine") == 0 ? "|" + std::to_string(values[1]) : "");
+    return std::string(table) + "|" + std::to_string(values[0]) +
+        (strcmp(table, "OrderLine") == 0 ? "|" + std::to_string(values[1]) : "");
 }
 
 Model ModelOf(DataObject* dataObject)
@@ -347,7 +357,7 @@ DataObject* RandomObject(std::mt19937& random, Model* model)
             for (int i = 0; i < columns; i++)
                 pointers[i] = &values[static_cast<size_t>(i)];
             if (InsertRowIntoDO(dataObject, table, pointers, lengths) != VELMORA_SUCCESS)
-                continue;  // the key is there already
+                continue; // the key is there already
             uint8_t state = states[random() % 6];
             GetLastRowUnit(table, dataObject)->rowState = state;
             (*model)[table].push_back({KeyOf(table, values), state, values});
@@ -426,7 +436,7 @@ TEST_F(DataObjectMemory, MergeAndCloneMatchTheReferenceModelOnRandomObjects)
     }
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -469,4 +479,4 @@ TEST_F(DataObjectMemory, EveryAllocationFailureIsReportedAndLeavesNothingBehind)
     EXPECT_GT(total, 20);
 }
 
-}  // namespace
+} // namespace

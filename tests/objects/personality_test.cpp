@@ -184,7 +184,8 @@ TEST_P(PersonalityOnEngine, ObjectsByChainIndexRowsAndDeepFetch)
     Exec("insert into OrderLine values (100, " + Literal("O'Brien \\ Co") + ")");
     Exec("insert into OrderLine values (102, 'ann')");
 
-    ASSERT_EQ(CreatePersonalityFromXMLFile(Write("orders.personality.xml", kOrdersPersonality).c_str()), VELMORA_SUCCESS);
+    ASSERT_EQ(CreatePersonalityFromXMLFile(Write("orders.personality.xml", kOrdersPersonality).c_str()),
+              VELMORA_SUCCESS);
     // isindexed before the table is named creates nothing for it.
     EXPECT_TRUE(Logged("isindexed before naming its table"));
     EXPECT_FALSE(db().Query("select * from Orders_IDX").has_value());
@@ -202,7 +203,7 @@ TEST_P(PersonalityOnEngine, ObjectsByChainIndexRowsAndDeepFetch)
     EXPECT_EQ(orders->mandatory, 0);
     EXPECT_STREQ(orders->fkConstraintId, "fk_orders");
     EXPECT_STREQ(lines->table, "OrderLine");
-    EXPECT_EQ(lines->mandatory, 1);  // read no further after tableindex 0
+    EXPECT_EQ(lines->mandatory, 1); // read no further after tableindex 0
     EXPECT_TRUE(IsDominantTable("Customer"));
     EXPECT_FALSE(IsDominantTable("Orders"));
     char** constituents = GetConstituentTables("CustomerOrders");
@@ -242,7 +243,7 @@ TEST_P(PersonalityOnEngine, ObjectsByChainIndexRowsAndDeepFetch)
         const char* table;
         std::vector<const char*> row;
         uint8_t state;
-        std::vector<std::string> indexed;  // TABLENAME of O'Brien's entries, sorted
+        std::vector<std::string> indexed; // TABLENAME of O'Brien's entries, sorted
     } steps[] = {
         {"Orders", {"13", "O'Brien \\ Co"}, ROW_STATE_NEW, {"Orders"}},
         {"Orders", {"14", "O'Brien \\ Co"}, ROW_STATE_NEW | ROW_STATE_UPDATED, {"Orders"}},
@@ -277,9 +278,9 @@ TEST_P(PersonalityOnEngine, ObjectsByChainIndexRowsAndDeepFetch)
     RowObject* note = MakeRow("Note", {"1", "1", "O'Brien \\ Co"}, ROW_STATE_NEW);
     EXPECT_EQ(AddEntryToIndexTable("Note", note), VELMORA_SUCCESS);
     FreeRowObject(note, 3);
-    EXPECT_EQ(Column("select TABLENAME from Customer_IDX where Code = " + Literal("O'Brien \\ Co") +
-                     " order by TABLENAME"),
-              (std::vector<std::string>{"Note", "Orders"}));
+    EXPECT_EQ(
+        Column("select TABLENAME from Customer_IDX where Code = " + Literal("O'Brien \\ Co") + " order by TABLENAME"),
+        (std::vector<std::string>{"Note", "Orders"}));
 
     // By row, over the dominant table and its constituents.
     DOHolder byRow(GetDOFromPersonalityByRowUnit("CustomerOrders", obrien), &FreeDataObject);
@@ -294,7 +295,8 @@ TEST_P(PersonalityOnEngine, ObjectsByChainIndexRowsAndDeepFetch)
              {"ann", {"12"}, {"102"}}, {"O'Brien \\ Co", {"10", "11"}, {"100"}}, {"cy", {}, {}}}) {
         SelectQuery* scratch = CreateSelectQuery();
         ASSERT_NE(scratch, nullptr);
-        QueryColumn* column = CreateQueryColumn("Customer", nullptr, "Code", nullptr, 0, BRI_SQL_VARCHAR, 0, scratch->pool);
+        QueryColumn* column =
+            CreateQueryColumn("Customer", nullptr, "Code", nullptr, 0, BRI_SQL_VARCHAR, 0, scratch->pool);
         QueryCondition* condition = CreateQueryCondition(column, code.c_str(), static_cast<int32_t>(code.size()),
                                                          QUERY_OP_EQUAL, scratch->pool);
         DOHolder byCode(GetDOFromPersonalityByCriteria("CustomerOrders", condition), &FreeDataObject);
@@ -339,7 +341,7 @@ TEST_P(PersonalityOnEngine, BadFilesAreRefusedWholly)
         many += "<ConstituentTable tableid=\"x\"/>";
     many += "</P>";
     std::string broken = std::string(kOrdersPersonality);
-    broken.resize(broken.size() / 2);  // the personality element is complete, the file is not
+    broken.resize(broken.size() / 2); // the personality element is complete, the file is not
     struct Case {
         const char* what;
         std::string text;
@@ -349,9 +351,10 @@ TEST_P(PersonalityOnEngine, BadFilesAreRefusedWholly)
         {"cut short", broken, nullptr},
         {"deep", "<P>" + deep, nullptr},
         {"too many elements", many, "has more than"},
-        {"entity bomb", "<!DOCTYPE P [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
-                        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
-                        "<P><PersonalityConfiguration personalityname='&c;' dominanttableid='Customer'/><x></P>",
+        {"entity bomb",
+         "<!DOCTYPE P [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+         "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
+         "<P><PersonalityConfiguration personalityname='&c;' dominanttableid='Customer'/><x></P>",
          nullptr},
         {"no file", "", "cannot be read"},
     };
@@ -371,7 +374,7 @@ TEST_P(PersonalityOnEngine, BadFilesAreRefusedWholly)
     EXPECT_EQ(CreatePersonalityFromXMLFile(Write("ok.xml", kOrdersPersonality).c_str()), VELMORA_FAILURE);
 }
 
-}  // namespace
+} // namespace
 
 TW_INSTANTIATE_ENGINE_TESTS(PersonalityOnEngine, tw::engines::Engine::sqlite, tw::engines::Engine::postgresql,
                             tw::engines::Engine::mariadb);

@@ -153,7 +153,7 @@ TEST_P(SaveInterrupted, ProcessKilledMidSave)
     Engine engine = GetParam();
     std::unique_ptr<Connection> client = MakeDatabase("killed");
     ASSERT_TRUE(client);
-    db_engine::DBLayer layer;  // no connection yet: the child opens its own
+    db_engine::DBLayer layer; // no connection yet: the child opens its own
     const int firstSave = 500;
     int signal[2];
     ASSERT_EQ(pipe(signal), 0);
@@ -213,4 +213,4 @@ INSTANTIATE_TEST_SUITE_P(Engines, SaveInterrupted,
                          ::testing::Values(Engine::sqlite, Engine::postgresql, Engine::mariadb),
                          tw::engines::EngineInstanceName);
 
-}  // namespace
+} // namespace

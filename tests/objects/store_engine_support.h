@@ -122,10 +122,10 @@ class PrivateServer {
 public:
     explicit PrivateServer(Engine engine) : engine_(engine)
     {
-        char pattern[] = "/tmp/twst.XXXXXX";  // short: the socket path must stay short
+        char pattern[] = "/tmp/twst.XXXXXX"; // short: the socket path must stay short
         state_ = mkdtemp(pattern) ? pattern : "";
         if (!state_.empty())
-            chmod(state_.c_str(), 0755);  // the PostgreSQL server runs as its own user
+            chmod(state_.c_str(), 0755); // the PostgreSQL server runs as its own user
     }
     ~PrivateServer()
     {
@@ -133,7 +133,10 @@ public:
         if (!state_.empty())
             std::system(("rm -rf '" + state_ + "'").c_str());
     }
-    bool Start(const std::string& port = "") { return Run("start", port.empty() ? "" : "TW_ENGINE_PORT=" + port + " "); }
+    bool Start(const std::string& port = "")
+    {
+        return Run("start", port.empty() ? "" : "TW_ENGINE_PORT=" + port + " ");
+    }
     bool Stop() { return Run("stop"); }
     // Down and up again with its data, port and socket kept.
     bool Down() { return Pause("down"); }
@@ -144,14 +147,13 @@ private:
     bool Run(const std::string& action, const std::string& environment = "")
     {
         std::string command = environment + TW_SOURCE_DIR "/scripts/engines/" + tw::engines::EngineName(engine_) +
-                              ".sh " + action + " '" + state_ + "' >/dev/null 2>&1";
+            ".sh " + action + " '" + state_ + "' >/dev/null 2>&1";
         return !state_.empty() && std::system(command.c_str()) == 0;
     }
     bool Pause(const std::string& action)
     {
         std::string command = TW_SOURCE_DIR "/tests/objects/engine_pause.sh " +
-                              std::string(tw::engines::EngineName(engine_)) + " '" + state_ + "' " + action +
-                              " >/dev/null 2>&1";
+            std::string(tw::engines::EngineName(engine_)) + " '" + state_ + "' " + action + " >/dev/null 2>&1";
         return !state_.empty() && std::system(command.c_str()) == 0;
     }
     Engine engine_;
@@ -185,4 +187,4 @@ inline RowObject* NewSite(int32_t id, const std::string& name)
 
 inline int32_t SiteIdOf(const RowObject* row) { return *static_cast<const int32_t*>(row->values[0]); }
 
-}  // namespace store_engine
+} // namespace store_engine

@@ -85,17 +85,17 @@ struct Case {
     std::vector<Column> columns;
     std::vector<const char*> tables;
     std::vector<Join> joins;
-    const char* groupBy;  // column of Site, or null
+    const char* groupBy; // column of Site, or null
     const char* sortTable;
     const char* sortColumn;
     int sortType;
     std::vector<Boolean> booleans;
     std::vector<Relation> relations;
-    int root;  // condition root id, 0: none
-    std::vector<const char*> inStatement;  // fragments, case-insensitive
-    std::vector<std::string> rows;         // each row's values joined by '|'
-    const char* criteria;                  // GetStoredQueryCriteriaText, or null for none expected
-    const char* logged;                    // a log fragment, or null
+    int root;                             // condition root id, 0: none
+    std::vector<const char*> inStatement; // fragments, case-insensitive
+    std::vector<std::string> rows;        // each row's values joined by '|'
+    const char* criteria;                 // GetStoredQueryCriteriaText, or null for none expected
+    const char* logged;                   // a log fragment, or null
 };
 
 // Every part of a stored query, and the bad rows, in one table. Each case
@@ -103,35 +103,126 @@ struct Case {
 TEST_P(StoredQueryOnEngine, RowsOfTheQueryTablesGiveTheStatementAndItsRows)
 {
     const Case cases[] = {
-        {"no columns: every column of the table", {}, {"Site"}, {}, nullptr, "Site", "SiteId", 1, {}, {}, 0,
-         {"select * from"}, {"1|Alpha|UTC|NULL", "2|O'Brien \\ Sons|UTC|NULL"}, "", "No Columns to be selected."},
+        {"no columns: every column of the table",
+         {},
+         {"Site"},
+         {},
+         nullptr,
+         "Site",
+         "SiteId",
+         1,
+         {},
+         {},
+         0,
+         {"select * from"},
+         {"1|Alpha|UTC|NULL", "2|O'Brien \\ Sons|UTC|NULL"},
+         "",
+         "No Columns to be selected."},
         {"COUNT aggregates; an unknown function name leaves a plain column",
-         {{"SiteName", nullptr, "Site", "MEDIAN"}, {"MachineId", "Machines", "Machine", "COUNT"}}, {},
-         {{"Site", "Machine", "SiteId", "INNER_JOIN"}}, "SiteName", "Site", "SiteName", 1, {}, {}, 0,
-         {"COUNT(", "group by"}, {"Alpha|2", "O'Brien \\ Sons|1"}, "", nullptr},
+         {{"SiteName", nullptr, "Site", "MEDIAN"}, {"MachineId", "Machines", "Machine", "COUNT"}},
+         {},
+         {{"Site", "Machine", "SiteId", "INNER_JOIN"}},
+         "SiteName",
+         "Site",
+         "SiteName",
+         1,
+         {},
+         {},
+         0,
+         {"COUNT(", "group by"},
+         {"Alpha|2", "O'Brien \\ Sons|1"},
+         "",
+         nullptr},
         {"a value with a quote and a backslash is data",
-         {{"SiteId", nullptr, "Site", nullptr}}, {"Site"}, {}, nullptr, nullptr, nullptr, 1, {},
-         {{11, "SiteName", "O'Brien \\ Sons", "="}}, 11, {}, {"2"}, "SiteName=O'Brien \\ Sons", nullptr},
+         {{"SiteId", nullptr, "Site", nullptr}},
+         {"Site"},
+         {},
+         nullptr,
+         nullptr,
+         nullptr,
+         1,
+         {},
+         {{11, "SiteName", "O'Brien \\ Sons", "="}},
+         11,
+         {},
+         {"2"},
+         "SiteName=O'Brien \\ Sons",
+         nullptr},
         {"OR, and any operator text other than AND, gives an OR node; descending sort",
-         {{"HostName", nullptr, "Machine", nullptr}}, {"Machine"}, {}, nullptr, "Machine", "HostName", 0,
-         {{20, 21, 22, "OR"}, {21, 23, 24, "XOR"}}, {{22, "HostName", "pc-1", "="}, {23, "HostName", "pc-3", "="},
-         {24, "MachineId", "2", "<"}}, 20, {" or ", "desc"}, {"pc-3", "pc-1"},
-         "HostName=pc-3XORMachineId<2ORHostName=pc-1", nullptr},
+         {{"HostName", nullptr, "Machine", nullptr}},
+         {"Machine"},
+         {},
+         nullptr,
+         "Machine",
+         "HostName",
+         0,
+         {{20, 21, 22, "OR"}, {21, 23, 24, "XOR"}},
+         {{22, "HostName", "pc-1", "="}, {23, "HostName", "pc-3", "="}, {24, "MachineId", "2", "<"}},
+         20,
+         {" or ", "desc"},
+         {"pc-3", "pc-1"},
+         "HostName=pc-3XORMachineId<2ORHostName=pc-1",
+         nullptr},
         {"AND of two comparisons; a left join with its rows",
-         {{"HostName", nullptr, "Machine", nullptr}, {"SiteName", nullptr, "Site", nullptr}}, {},
-         {{"Machine", "Site", "SiteId", "LEFT_JOIN"}}, nullptr, "Machine", "HostName", 1,
-         {{30, 31, 32, "AND"}}, {{31, "ProductType", "WinNT", "="}, {32, "OsVersion", "6.1", "LIKE"}}, 30,
-         {"left", " and "}, {"pc-1|Alpha", "pc-3|O'Brien \\ Sons"}, "ProductType=WinNTANDOsVersionLIKE6.1", nullptr},
+         {{"HostName", nullptr, "Machine", nullptr}, {"SiteName", nullptr, "Site", nullptr}},
+         {},
+         {{"Machine", "Site", "SiteId", "LEFT_JOIN"}},
+         nullptr,
+         "Machine",
+         "HostName",
+         1,
+         {{30, 31, 32, "AND"}},
+         {{31, "ProductType", "WinNT", "="}, {32, "OsVersion", "6.1", "LIKE"}},
+         30,
+         {"left", " and "},
+         {"pc-1|Alpha", "pc-3|O'Brien \\ Sons"},
+         "ProductType=WinNTANDOsVersionLIKE6.1",
+         nullptr},
         {"an id in neither expression table gives no condition",
-         {{"MachineId", nullptr, "Machine", nullptr}}, {"Machine"}, {}, nullptr, "Machine", "MachineId", 1, {}, {},
-         77, {}, {"1", "2", "3"}, "", "Invalid ID"},
+         {{"MachineId", nullptr, "Machine", nullptr}},
+         {"Machine"},
+         {},
+         nullptr,
+         "Machine",
+         "MachineId",
+         1,
+         {},
+         {},
+         77,
+         {},
+         {"1", "2", "3"},
+         "",
+         "Invalid ID"},
         {"an expression that contains itself ends with a line and no condition",
-         {{"MachineId", nullptr, "Machine", nullptr}}, {"Machine"}, {}, nullptr, "Machine", "MachineId", 1,
-         {{40, 41, 42, "AND"}, {42, 41, 40, "OR"}}, {{41, "HostName", "pc-1", "="}}, 40, {}, {"1", "2", "3"},
-         nullptr, "expression 40 of query 1 contains itself"},
+         {{"MachineId", nullptr, "Machine", nullptr}},
+         {"Machine"},
+         {},
+         nullptr,
+         "Machine",
+         "MachineId",
+         1,
+         {{40, 41, 42, "AND"}, {42, 41, 40, "OR"}},
+         {{41, "HostName", "pc-1", "="}},
+         40,
+         {},
+         {"1", "2", "3"},
+         nullptr,
+         "expression 40 of query 1 contains itself"},
         {"an expression that is its own child",
-         {{"MachineId", nullptr, "Machine", nullptr}}, {"Machine"}, {}, nullptr, "Machine", "MachineId", 1,
-         {{50, 50, 50, "AND"}}, {}, 50, {}, {"1", "2", "3"}, nullptr, "expression 50 of query 1 contains itself"},
+         {{"MachineId", nullptr, "Machine", nullptr}},
+         {"Machine"},
+         {},
+         nullptr,
+         "Machine",
+         "MachineId",
+         1,
+         {{50, 50, 50, "AND"}},
+         {},
+         50,
+         {},
+         {"1", "2", "3"},
+         nullptr,
+         "expression 50 of query 1 contains itself"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -148,15 +239,16 @@ TEST_P(StoredQueryOnEngine, RowsOfTheQueryTablesGiveTheStatementAndItsRows)
         }
         for (const char* table : c.tables) {
             id++;
-            Exec("insert into TableDetails (TABLE_ID, TABLENAME) values (" + std::to_string(id) + ", " +
-                 Value(table) + ")");
+            Exec("insert into TableDetails (TABLE_ID, TABLENAME) values (" + std::to_string(id) + ", " + Value(table) +
+                 ")");
             Exec("insert into QueryvsTables (QUERY_ID, TABLE_ID) values (1, " + std::to_string(id) + ")");
         }
         for (const Join& join : c.joins) {
             id++;
             Exec("insert into JoinDetails (JOIN_ID, BASETABLENAME, REFTABLENAME, BASETABLECOLUMN, REFTABLECOLUMN, "
-                 "JOINTYPE) values (" + std::to_string(id) + ", " + Value(join.base) + ", " + Value(join.reference) +
-                 ", " + Value(join.column) + ", " + Value(join.column) + ", " + Value(join.type) + ")");
+                 "JOINTYPE) values (" +
+                 std::to_string(id) + ", " + Value(join.base) + ", " + Value(join.reference) + ", " +
+                 Value(join.column) + ", " + Value(join.column) + ", " + Value(join.type) + ")");
             Exec("insert into QueryvsJoins (QUERY_ID, JOIN_ID) values (1, " + std::to_string(id) + ")");
         }
         if (c.groupBy) {
@@ -165,8 +257,8 @@ TEST_P(StoredQueryOnEngine, RowsOfTheQueryTablesGiveTheStatementAndItsRows)
             Exec("insert into QueryvsGB (QUERY_ID, GB_ID) values (1, 1)");
         }
         if (c.sortColumn) {
-            Exec("insert into SortDetails (SORT_ID, TABLENAME, COLUMNNAME, SORTTYPE) values (1, " +
-                 Value(c.sortTable) + ", " + Value(c.sortColumn) + ", " + std::to_string(c.sortType) + ")");
+            Exec("insert into SortDetails (SORT_ID, TABLENAME, COLUMNNAME, SORTTYPE) values (1, " + Value(c.sortTable) +
+                 ", " + Value(c.sortColumn) + ", " + std::to_string(c.sortType) + ")");
             Exec("insert into QueryvsSort (QUERY_ID, SORT_ID) values (1, 1)");
         }
         for (const Boolean& b : c.booleans)
@@ -195,7 +287,7 @@ TEST_P(StoredQueryOnEngine, RowsOfTheQueryTablesGiveTheStatementAndItsRows)
                 joined += (i ? "|" : "") + row[i].value_or("NULL");
             got.push_back(joined);
         }
-        if (c.groupBy) {  // aggregate columns come back as the engine writes numbers
+        if (c.groupBy) { // aggregate columns come back as the engine writes numbers
             for (std::string& row : got)
                 row = row.substr(0, row.find('|') + 2);
         }
@@ -244,7 +336,7 @@ TEST_P(StoredQueryOnEngine, RowsOfTheQueryTablesGiveTheStatementAndItsRows)
     }
 }
 
-}  // namespace
+} // namespace
 
 TW_INSTANTIATE_ENGINE_TESTS(StoredQueryOnEngine, tw::engines::Engine::sqlite, tw::engines::Engine::postgresql,
                             tw::engines::Engine::mariadb);

@@ -104,8 +104,8 @@ TEST_P(StoreOnEngine, LoadListLinesAndTablesThatDifferFromTheDictionary)
     struct Case {
         const char* line;
         const char* table;
-        int rows;               // -1: not loaded
-        const char* logged;     // a line that must be there, or null
+        int rows;           // -1: not loaded
+        const char* logged; // a line that must be there, or null
     } cases[] = {
         {"Site", "Site", 3, nullptr},
         {"Machine select * from Machine where SiteId = 1", "Machine", 2, "LOADTABLE_QUERY : select * from Machine"},
@@ -120,7 +120,7 @@ TEST_P(StoreOnEngine, LoadListLinesAndTablesThatDifferFromTheDictionary)
     std::string list;
     for (const Case& c : cases)
         list += std::string(c.line) + "\n";
-    list += std::string(300, 'A') + "\r\nEsuDeployment\0x\n";  // too long; a NUL byte
+    list += std::string(300, 'A') + "\r\nEsuDeployment\0x\n"; // too long; a NUL byte
     list.insert(list.size() - 3, 1, '\0');
     WriteData("loadtablelist.txt", list);
 
@@ -150,7 +150,7 @@ TEST_P(StoreOnEngine, LoadListLinesAndTablesThatDifferFromTheDictionary)
     RowObject* row = GotoNextRowObject(hq);
     EXPECT_EQ(*static_cast<int32_t*>(row->values[1]), 1);
     EXPECT_EQ(*static_cast<int64_t*>(row->values[7]), 8192);
-    EXPECT_EQ(row->values[8], nullptr);  // LastSeen NULL
+    EXPECT_EQ(row->values[8], nullptr); // LastSeen NULL
     FreeResultData(hq);
 
     // Loading a loaded table again fails; without any list file nothing loads.
@@ -181,14 +181,14 @@ TEST_P(StoreOnEngine, SaveKeepsTheStateOfEveryFailedRowAndStoresTheRest)
         RowObject* second = first->next;
         ASSERT_EQ(UpdateRowObject("Site", first, "SiteName", "hq-renamed", 10), VELMORA_SUCCESS);
         ASSERT_EQ(DeleteRowObject("Site", second), VELMORA_SUCCESS);
-        RowObject* duplicate = NewSite(99, "lab");  // SiteName is unique
+        RowObject* duplicate = NewSite(99, "lab"); // SiteName is unique
         ASSERT_EQ(AddNewRow("Site", duplicate), VELMORA_SUCCESS);
         std::vector<std::string> expected = {"1 hq-renamed", "2 branch", "3 lab"};
         for (int i = 0; i < newRows; i++) {
             RowObject* row = NewSite(100 + i, "new-" + std::to_string(i));
             ASSERT_EQ(AddNewRow("Site", row), VELMORA_SUCCESS);
             if (i == 0) {
-                ASSERT_EQ(UpdateRowObject("Site", row, "TimeZone", "CET", 3), VELMORA_SUCCESS);  // state 6
+                ASSERT_EQ(UpdateRowObject("Site", row, "TimeZone", "CET", 3), VELMORA_SUCCESS); // state 6
             }
             expected.push_back(std::to_string(100 + i) + " new-" + std::to_string(i));
         }
@@ -249,12 +249,15 @@ TEST_P(StoreOnEngine, DefaultDataWithNestedRowsAndSymbolicIdentifiers)
 </DefaultData>
 )");
     ASSERT_EQ(SaveDefaultData(), VELMORA_SUCCESS);
-    EXPECT_EQ(Column(Query("select s.SiteName from Machine m join Site s on s.SiteId = m.SiteId order by m.HostName"), 0),
-              (std::vector<std::string>{"HQ", "HQ"}));
-    EXPECT_EQ(Column(Query("select m.HostName from InstalledSoftware i join Machine m on m.MachineId = i.MachineId"), 0),
-              (std::vector<std::string>{"pc-02"}));
+    EXPECT_EQ(
+        Column(Query("select s.SiteName from Machine m join Site s on s.SiteId = m.SiteId order by m.HostName"), 0),
+        (std::vector<std::string>{"HQ", "HQ"}));
+    EXPECT_EQ(
+        Column(Query("select m.HostName from InstalledSoftware i join Machine m on m.MachineId = i.MachineId"), 0),
+        (std::vector<std::string>{"pc-02"}));
     EXPECT_EQ(Column(Query("select m.HostName from InstalledPatch p join Machine m on m.MachineId = p.MachineId "
-                           "join Patch k on k.PatchId = p.PatchId"), 0),
+                           "join Patch k on k.PatchId = p.PatchId"),
+                     0),
               (std::vector<std::string>{"pc-01"}));
     EXPECT_EQ(Query("select count(*) from Site")[0][0], "2");
     for (const char* table : {"Site", "Machine", "InstalledSoftware", "Patch", "InstalledPatch"})
@@ -289,4 +292,4 @@ TEST_P(StoreOnEngine, DefaultDataWithNestedRowsAndSymbolicIdentifiers)
 
 TW_INSTANTIATE_ENGINE_TESTS(StoreOnEngine, Engine::sqlite, Engine::postgresql, Engine::mariadb);
 
-}  // namespace
+} // namespace

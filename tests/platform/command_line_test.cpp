@@ -16,7 +16,8 @@ TEST(CommandLineTest, SplitsLikeTheWindowsRuntime)
     // Quotes group, and vanish.
     EXPECT_EQ(plat::SplitCommandLine("p \"a b\" c\"d e\"f"), (Args{"p", "a b", "cd ef"}));
     // Backslashes: literal unless they precede a quote.
-    EXPECT_EQ(plat::SplitCommandLine("p a\\\\b \\\\\\\"x \"c\\\\\" d\\\"e"), (Args{"p", "a\\\\b", "\\\"x", "c\\", "d\"e"}));
+    EXPECT_EQ(plat::SplitCommandLine("p a\\\\b \\\\\\\"x \"c\\\\\" d\\\"e"),
+              (Args{"p", "a\\\\b", "\\\"x", "c\\", "d\"e"}));
     // "" inside a quoted run is one quote.
     EXPECT_EQ(plat::SplitCommandLine("p \"a\"\"b\""), (Args{"p", "a\"b"}));
     // An unterminated quote runs to the end.

@@ -107,9 +107,9 @@ TEST(FileHandleTest, TruncateEmptiesInPlaceAndCopyOverwrites)
     // appends at the new end.
     FILE* writer = PlatOpenFile(live.c_str(), "a+");
     ASSERT_NE(writer, nullptr);
-    PlatFile* truncate = PlatOpenFileHandle(live.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE,
-                                            PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE,
-                                            PLAT_TRUNCATE_EXISTING);
+    PlatFile* truncate =
+        PlatOpenFileHandle(live.c_str(), PLAT_FILE_READ | PLAT_FILE_WRITE,
+                           PLAT_SHARE_READ | PLAT_SHARE_WRITE | PLAT_SHARE_DELETE, PLAT_TRUNCATE_EXISTING);
     ASSERT_NE(truncate, nullptr);
     PlatCloseFileHandle(truncate);
     fputs("after\n", writer);

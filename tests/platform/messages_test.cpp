@@ -63,8 +63,7 @@ TEST(SystemMessages, ErrnoBecomesTheWindowsCode)
     // Every mapped code has a text, so a mapped failure never logs as unknown.
     for (int errnum = 1; errnum < 134; ++errnum) {
         char* text = nullptr;
-        EXPECT_EQ(PlatGetSystemMessage(PlatErrorFromErrno(errnum), PLAT_TEXT_ANSI, &text, nullptr),
-                  PLAT_MESSAGE_FOUND)
+        EXPECT_EQ(PlatGetSystemMessage(PlatErrorFromErrno(errnum), PLAT_TEXT_ANSI, &text, nullptr), PLAT_MESSAGE_FOUND)
             << errnum;
         free(text);
     }

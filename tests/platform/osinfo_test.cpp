@@ -10,7 +10,7 @@ namespace {
 std::string Machine(const std::string& version, const std::string& productType, const std::string& extra = "")
 {
     return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n" + version + extra +
-           "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions]\n" + productType;
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions]\n" + productType;
 }
 
 const char kWin7[] = "\"CurrentVersion\"=\"6.1\"\n\"CurrentBuildNumber\"=\"7601\"\n"
@@ -80,8 +80,8 @@ TEST(OsFacts, EveryStepCanFail)
 
 TEST(OsFacts, UnknownEditionIsUndefined)
 {
-    RegistryFile file(Machine("\"CurrentVersion\"=\"6.0\"\n\"EditionID\"=\"Galactic\"\n",
-                              "\"ProductType\"=\"ServerNT\"\n"));
+    RegistryFile file(
+        Machine("\"CurrentVersion\"=\"6.0\"\n\"EditionID\"=\"Galactic\"\n", "\"ProductType\"=\"ServerNT\"\n"));
     PlatOsFacts facts = {};
     facts.edition = 5;
     ASSERT_EQ(PlatGetOsFacts(&facts, nullptr), PLAT_OS_OK);

@@ -69,13 +69,16 @@ TEST(Registry, ReadsUtf16Version5Exports)
     file.Write(RegistryFile::Utf16("Windows Registry Editor Version 5.00\r\n\r\n"
                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brisoly\\Tarnwell\\TWAgent]\r\n"
                                    "\"TWAgentInstallDir\"=\"C:\\\\Agent\\\\\"\r\n"
-                                   "\"Name\"=\"Gr\xC3\xBC\xC3\x9F" "e\"\r\n"
+                                   "\"Name\"=\"Gr\xC3\xBC\xC3\x9F"
+                                   "e\"\r\n"
                                    // string types in hex are UTF-16LE in version 5
                                    "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\r\n"
                                    "\"Raw\"=hex(2):41,00,42,00\r\n"
                                    "\"Big\"=hex(b):01,00,00,00,00,00,00,00\r\n"));
     EXPECT_EQ(ReadValue(kAgent, "TWAgentInstallDir").bytes, Sz("C:\\Agent\\"));
-    EXPECT_EQ(ReadValue(kAgent, "Name").bytes, Sz("Gr\xC3\xBC\xC3\x9F" "e"));
+    EXPECT_EQ(ReadValue(kAgent, "Name").bytes,
+              Sz("Gr\xC3\xBC\xC3\x9F"
+                 "e"));
     Read expand = ReadValue(kAgent, "Expand");
     EXPECT_EQ(expand.type, 2u);
     EXPECT_EQ(expand.bytes, Sz("%A%"));

@@ -20,7 +20,7 @@ long g_counter = 0;
 TEST(StaticMutex, ZeroedRecordIsTheCLibrarysInitialiser)
 {
     pthread_mutex_t initialiser = PTHREAD_MUTEX_INITIALIZER;
-    PlatStaticMutex zeroed {};
+    PlatStaticMutex zeroed{};
     EXPECT_EQ(0, std::memcmp(&initialiser, &zeroed, sizeof initialiser));
 }
 

@@ -32,7 +32,8 @@ TEST(ParseCondition, OneComparisonGivesOneLeaf)
     EXPECT_EQ(leaf->parent, nullptr);
 
     // The codes that stored queries and evaluators rely on.
-    const char* kOps[] = {"x < 5\n", "x > 5\n", "x <= 5\n", "x >= 5\n", "x=5\n", "x!=5\n", "x = 1 and y = 2\n", "x = 1 or y = 2\n"};
+    const char* kOps[] = {"x < 5\n", "x > 5\n", "x <= 5\n",          "x >= 5\n",
+                          "x=5\n",   "x!=5\n",  "x = 1 and y = 2\n", "x = 1 or y = 2\n"};
     for (int code = 1; code <= 8; code++) {
         Tree t(ParseCondition(kOps[code - 1]));
         ASSERT_NE(t, nullptr) << kOps[code - 1];
@@ -96,19 +97,43 @@ TEST(ParseCondition, KeywordsAreLowerCaseWholeWords)
 TEST(ParseCondition, MalformedTextGivesNull)
 {
     const char* kBad[] = {
-        "x = -5\n",      // a minus sign starts no token
+        "x = -5\n", // a minus sign starts no token
         "-5 = x\n",
-        "x = 5",         // no line end
-        "\n",            // an empty condition
+        "x = 5", // no line end
+        "\n",    // an empty condition
         "x = 5\n\n",
         "x = 5\n y = 6", // the last line has no end
-        "x <> 5\n", "x == 5\n", "x = 5.\n", "x = .5\n", "x = 1.2.3\n",
-        "x = 'abc\n",    // unterminated quote
-        "x = 'it''s'\n", "x = \"a\"\n", "x = 5\r\n", "x = 5 *\n", "x ! 5\n",
-        "x = y\n", "5 = 5\n", "x 5\n", "x =\n", "= 5\n", "x\n", "5\n",
-        "(x = 5\n", "x = 5)\n", "()\n", "(x) = 5\n", "x = (5)\n",
-        "x = 5 and\n", "and x = 5\n", "x = 5 and or y = 6\n", "x = 5 y = 6\n",
-        "caf\xC3\xA9 = 1\n", "x = 5 \x80\n", "_x = 1\n", "9x = 1\n",
+        "x <> 5\n",
+        "x == 5\n",
+        "x = 5.\n",
+        "x = .5\n",
+        "x = 1.2.3\n",
+        "x = 'abc\n", // unterminated quote
+        "x = 'it''s'\n",
+        "x = \"a\"\n",
+        "x = 5\r\n",
+        "x = 5 *\n",
+        "x ! 5\n",
+        "x = y\n",
+        "5 = 5\n",
+        "x 5\n",
+        "x =\n",
+        "= 5\n",
+        "x\n",
+        "5\n",
+        "(x = 5\n",
+        "x = 5)\n",
+        "()\n",
+        "(x) = 5\n",
+        "x = (5)\n",
+        "x = 5 and\n",
+        "and x = 5\n",
+        "x = 5 and or y = 6\n",
+        "x = 5 y = 6\n",
+        "caf\xC3\xA9 = 1\n",
+        "x = 5 \x80\n",
+        "_x = 1\n",
+        "9x = 1\n",
     };
     for (const char* text : kBad)
         EXPECT_EQ(Parsed(text), "null") << "text: " << text;

@@ -160,8 +160,9 @@ int CheckNode(const CriteriaNode* node, void* context)
         check.problem = "bad inner node";
     else if (join && (node->left->parent != node || node->right->parent != node))
         check.problem = "bad parent link";
-    else if (!join && (node->op < CRITERIA_LT || node->op > CRITERIA_NE || !node->columnName || !node->value ||
-                       node->left || node->right))
+    else if (!join &&
+             (node->op < CRITERIA_LT || node->op > CRITERIA_NE || !node->columnName || !node->value || node->left ||
+              node->right))
         check.problem = "bad leaf";
     else if (node == check.root && node->parent != nullptr)
         check.problem = "root has a parent";
@@ -170,7 +171,7 @@ int CheckNode(const CriteriaNode* node, void* context)
 
 class TextGenerator {
 public:
-    explicit TextGenerator(unsigned seed) : rng_(seed) {}
+    explicit TextGenerator(unsigned seed) : rng_(seed) { }
 
     std::string Next()
     {
@@ -179,10 +180,18 @@ public:
         for (int i = 0; i < mutations && !text.empty(); i++) {
             size_t at = Pick(text.size());
             switch (Pick(4)) {
-            case 0: text.erase(at, 1); break;
-            case 1: text.insert(at, Fragment()); break;
-            case 2: text[at] = static_cast<char>(Pick(256)); break;
-            default: text.resize(at); break;
+            case 0:
+                text.erase(at, 1);
+                break;
+            case 1:
+                text.insert(at, Fragment());
+                break;
+            case 2:
+                text[at] = static_cast<char>(Pick(256));
+                break;
+            default:
+                text.resize(at);
+                break;
             }
         }
         return text;
@@ -220,8 +229,9 @@ private:
 
     std::string Fragment()
     {
-        return OneOf({"x", "AND", "and", "or", "5", "1.", ".5", "12.5", "'", "''", "'q'", "(", ")", "<", "<=",
-                      "=", "!=", "!", ">", ">=", "\n", " ", "\t", "-", ".", "*", "\r", "\"", "\x80", "_", "?"});
+        return OneOf({"x",  "AND", "and", "or", "5",  "1.", ".5",   "12.5", "'",  "''", "'q'",
+                      "(",  ")",   "<",   "<=", "=",  "!=", "!",    ">",    ">=", "\n", " ",
+                      "\t", "-",   ".",   "*",  "\r", "\"", "\x80", "_",    "?"});
     }
 
     std::string Soup()
@@ -278,7 +288,8 @@ TEST(ConditionRandom, ParsesRunSideBySideOnSeveralThreads)
         threads.emplace_back([&, t] {
             for (int round = 0; round < 5; round++) {
                 for (size_t i = 0; i < texts.size(); i++)
-                    mismatches[t] += Parsed(texts[(i + t * 97) % texts.size()]) != expected[(i + t * 97) % texts.size()];
+                    mismatches[t] +=
+                        Parsed(texts[(i + t * 97) % texts.size()]) != expected[(i + t * 97) % texts.size()];
             }
         });
     }

@@ -88,7 +88,10 @@ TEST(CriteriaTree, DeepTreesOfEitherShapeAreWalkedPrintedAndFreed)
         CriteriaNode* root = ParseCondition(text.c_str());
         ASSERT_NE(root, nullptr);
         long count = 0;
-        auto counter = [](const CriteriaNode*, void* context) { ++*static_cast<long*>(context); return 1; };
+        auto counter = [](const CriteriaNode*, void* context) {
+            ++*static_cast<long*>(context);
+            return 1;
+        };
         EXPECT_EQ(WalkCriteriaTree(root, counter, &count), 1);
         EXPECT_EQ(count, (long)(2 * n + 1));
         char* printed = ToStringCriteriaTree(root);
@@ -121,9 +124,6 @@ TEST(CriteriaLock, TheKeyAndItsAddressAreOneLock)
     EXPECT_EQ(UnlockObject(&gv_criteriaLock), OBJECT_LOCK_RELEASED);
 }
 
-TEST(CriteriaCApi, UsableFromC)
-{
-    EXPECT_EQ(CriteriaCApiSmoke(), 0);
-}
+TEST(CriteriaCApi, UsableFromC) { EXPECT_EQ(CriteriaCApiSmoke(), 0); }
 
 } // namespace

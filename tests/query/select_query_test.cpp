@@ -22,12 +22,12 @@ using QueryPtr = std::unique_ptr<SelectQuery, QueryDeleter>;
 bool Logged(const LogCapture& log, const std::string& text)
 {
     for (const std::string& line : log.Lines())
-        if (line.find(text) != std::string::npos) return true;
+        if (line.find(text) != std::string::npos)
+            return true;
     return false;
 }
 
-template <typename Record>
-std::vector<Record*> Items(const LCDVector* list)
+template <typename Record> std::vector<Record*> Items(const LCDVector* list)
 {
     std::vector<Record*> items;
     for (const LCDNode* node = list ? list->head : nullptr; node; node = node->next)
@@ -47,12 +47,14 @@ std::vector<std::string> ColumnNames(const LCDVector* list)
 TEST(SelectQuery, CodesHaveTheirTextsAndUnknownCodesNone)
 {
     const char* operators[] = {"INVALID OPERATOR", "<", ">", "<=", ">=", "=", "!=", "AND", "OR", "LIKE", "BETWEEN"};
-    for (uint8_t op = 0; op <= 10; op++) EXPECT_STREQ(GetQueryOperatorText(op), operators[op]) << int(op);
+    for (uint8_t op = 0; op <= 10; op++)
+        EXPECT_STREQ(GetQueryOperatorText(op), operators[op]) << int(op);
     EXPECT_EQ(GetQueryOperatorText(11), nullptr);
     EXPECT_EQ(GetQueryOperatorText(255), nullptr);
 
     const char* aggregates[] = {"INVALID TYPE", "DISTINCT", "COUNT", "MIN", "MAX", "SUM", "AVG"};
-    for (uint8_t code = 0; code <= 6; code++) EXPECT_STREQ(GetQueryAggregateName(code), aggregates[code]);
+    for (uint8_t code = 0; code <= 6; code++)
+        EXPECT_STREQ(GetQueryAggregateName(code), aggregates[code]);
     EXPECT_EQ(GetQueryAggregateName(7), nullptr);
 
     EXPECT_STREQ(GetQueryJoinTypeName(0), "INNER_JOIN");
@@ -234,7 +236,8 @@ TEST(SelectQuery, JoinBuildersPairTheirColumns)
     LCDVector* reference = MakeColumnVectorForJoin(pool, "Disk", 2, "machineId", "site");
     ASSERT_TRUE(base && reference);
     EXPECT_EQ(ColumnNames(base), (std::vector<std::string>{"Machine.id", "Machine.site"}));
-    for (QueryColumn* column : Items<QueryColumn>(base)) EXPECT_EQ(column->type, 5);
+    for (QueryColumn* column : Items<QueryColumn>(base))
+        EXPECT_EQ(column->type, 5);
     ASSERT_TRUE(AddJoinToQuery(query.get(), "Machine", "m", "Disk", "d", QUERY_LEFT_JOIN, base, reference));
     ASSERT_TRUE(AddNaturalJoinToQuery(query.get(), "Disk", "d", "Volume", nullptr, QUERY_INNER_JOIN, 1, "diskId"));
     // The join type is checked when the statement is generated, not here.
@@ -255,7 +258,8 @@ TEST(SelectQuery, JoinBuildersPairTheirColumns)
     EXPECT_EQ(MakeColumnVectorForJoin(pool, "Machine", 2, "id", static_cast<const char*>(nullptr)), nullptr);
     EXPECT_TRUE(Logged(log, "Column Name is NULL"));
     EXPECT_FALSE(AddNaturalJoinToQuery(query.get(), "A", nullptr, "B", nullptr, 0, 0));
-    EXPECT_FALSE(AddNaturalJoinToQuery(query.get(), "A", nullptr, "B", nullptr, 0, 1, static_cast<const char*>(nullptr)));
+    EXPECT_FALSE(
+        AddNaturalJoinToQuery(query.get(), "A", nullptr, "B", nullptr, 0, 1, static_cast<const char*>(nullptr)));
     EXPECT_EQ(query->joins->count, 3);
 
     LCDVector* names = MakeColumnVector(pool, 2, "a", "b");
@@ -284,8 +288,12 @@ TEST(SelectQuery, RemoveSelectColumnRemovesEveryMatchAndKeepsTheListSound)
         QueryPtr query(CreateSelectQuery());
         ASSERT_NE(query, nullptr);
         ASSERT_TRUE(CreateAndAddSelectColumn(query.get(), nullptr, nullptr, nullptr, nullptr, 0, 0, 2));
-        for (auto [table, name] : {std::pair{"Machine", "id"}, {"Machine", "id"}, {"Disk", "id"}, {nullptr, "id"},
-                                   {"Disk", "name"}, {"Machine", "id"}})
+        for (auto [table, name] : {std::pair{"Machine", "id"},
+                                   {"Machine", "id"},
+                                   {"Disk", "id"},
+                                   {nullptr, "id"},
+                                   {"Disk", "name"},
+                                   {"Machine", "id"}})
             ASSERT_TRUE(CreateAndAddSelectColumn(query.get(), table, nullptr, name, nullptr, 0, 5, 0));
 
         EXPECT_TRUE(RemoveSelectColumn(query.get(), c.column, c.table));
@@ -322,34 +330,44 @@ TEST(SelectQuery, RemoveSelectColumnRemovesEveryMatchAndKeepsTheListSound)
 bool BuildEverything(SelectQuery* query)
 {
     MemPool* pool = query->pool;
-    if (!CreateAndAddSelectColumn(query, "Machine", "m", "Name", "n", 0, 15, 0)) return false;
-    if (!CreateAndAddSelectColumn(query, nullptr, nullptr, nullptr, nullptr, 0, 0, QUERY_AGGREGATE_COUNT)) return false;
-    if (!AddQueryTable(query, CreateQueryTable("Machine", "m", pool))) return false;
+    if (!CreateAndAddSelectColumn(query, "Machine", "m", "Name", "n", 0, 15, 0))
+        return false;
+    if (!CreateAndAddSelectColumn(query, nullptr, nullptr, nullptr, nullptr, 0, 0, QUERY_AGGREGATE_COUNT))
+        return false;
+    if (!AddQueryTable(query, CreateQueryTable("Machine", "m", pool)))
+        return false;
     LCDVector* base = MakeColumnVectorForJoin(pool, "Machine", 2, "id", "site");
     LCDVector* reference = MakeColumnVectorForJoin(pool, "Disk", 2, "machineId", "site");
-    if (!base || !reference || !AddJoinToQuery(query, "Machine", "m", "Disk", "d", 1, base, reference)) return false;
-    if (!AddNaturalJoinToQuery(query, "Disk", "d", "Volume", "v", 0, 2, "diskId", "site")) return false;
+    if (!base || !reference || !AddJoinToQuery(query, "Machine", "m", "Disk", "d", 1, base, reference))
+        return false;
+    if (!AddNaturalJoinToQuery(query, "Disk", "d", "Volume", "v", 0, 2, "diskId", "site"))
+        return false;
     QueryColumn* id = CreateQueryColumn("Machine", "m", "id", nullptr, 0, 5, 0, pool);
     QueryColumn* name = CreateQueryColumn("Machine", "m", "Name", nullptr, 0, 15, 0, pool);
-    if (!id || !name) return false;
+    if (!id || !name)
+        return false;
     int32_t five = 5;
     QueryCondition* a = CreateQueryCondition(id, &five, 4, QUERY_OP_GREATER, pool);
     QueryCondition* b = CreateQueryCondition(name, "x'y", 3, QUERY_OP_LIKE, pool);
     QueryCondition* c = CreateQueryCondition(id, "1 AND 9", 7, QUERY_OP_BETWEEN, pool);
     QueryCondition* either = a && b ? CreateConditionOr(a, b, pool) : nullptr;
     QueryCondition* root = either && c ? CreateConditionAnd(either, c, pool) : nullptr;
-    if (!root) return false;
+    if (!root)
+        return false;
     SetCriteria(query, root);
     LCDVector* group = CreateColumnList(pool);
     QueryColumn* os = CreateListColumn("Machine", "m", "os", nullptr, 0, 15, 0, pool);
-    if (!group || !os || !AddListColumn(pool, os, group)) return false;
+    if (!group || !os || !AddListColumn(pool, os, group))
+        return false;
     GroupByClause* groupBy = CreateGroupByClause(group, nullptr, pool);
     SortClause* sort = CreateSortClause(group, 1, pool);
-    if (!groupBy || !sort) return false;
+    if (!groupBy || !sort)
+        return false;
     SetGroupBy(query, groupBy);
     SetSort(query, sort);
     LCDVector* names = MakeColumnVector(pool, 2, "a", "b");
-    if (!names) return false;
+    if (!names)
+        return false;
     return RemoveSelectColumn(query, "name", "machine") == 1;
 }
 
@@ -377,7 +395,8 @@ TEST(SelectQuery, EveryAllocationFailureIsReportedAndLeaksNothing)
         }
         if (query) {
             // The lists hold only what was added in full.
-            for (QueryColumn* column : Items<QueryColumn>(query->columns)) EXPECT_NE(column, nullptr);
+            for (QueryColumn* column : Items<QueryColumn>(query->columns))
+                EXPECT_NE(column, nullptr);
             for (JoinClause* join : Items<JoinClause>(query->joins))
                 EXPECT_TRUE(join && join->baseColumns && join->referenceColumns);
         }

@@ -20,7 +20,8 @@ protected:
     void Agent(const std::string& values)
     {
         registry.Write("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Brisoly\\Tarnwell\\TWAgent]\r\n"
-                       "\"TWAgentInstallDir\"=\"" + install.path() + "/\"\r\n" + values);
+                       "\"TWAgentInstallDir\"=\"" +
+                       install.path() + "/\"\r\n" + values);
     }
     void TearDown() override
     {

@@ -70,7 +70,7 @@ TEST_F(Rotation, MissingLiveFileCountsAsEmpty)
 
 // A log opened by appending, and one opened by emptying: after the
 // rotation both go on at the start of the emptied file.
-class RotationOfOpenLog : public Rotation, public ::testing::WithParamInterface<int (*)(void)> {};
+class RotationOfOpenLog : public Rotation, public ::testing::WithParamInterface<int (*)(void)> { };
 
 INSTANTIATE_TEST_SUITE_P(OpenModes, RotationOfOpenLog, ::testing::Values(OpenLogFileAppend, OpenLogFile),
                          [](const auto& info) { return info.index == 0 ? "Append" : "Empty"; });
@@ -217,11 +217,12 @@ TEST_F(Rotation, FullSetDeletesTheOldestFirst)
     LogCapture log;
     ASSERT_EQ(RotateLive(), 0u);
     Lines lines = log.Lines();
-    EXPECT_TRUE(Contains(lines, "[INFO] RotateSpecificLogs : The return Value from FindNumberOfRepeatedFileNames "
-                                "method is : 5 "));
+    EXPECT_TRUE(Contains(lines,
+                         "[INFO] RotateSpecificLogs : The return Value from FindNumberOfRepeatedFileNames "
+                         "method is : 5 "));
     std::string folder = logs.path() + "/";
-    EXPECT_TRUE(Contains(lines, "[INFO] RotateSpecificLogs : The file " + folder + "/" + Backup(4) +
-                                    " was successfully deleted..:"));
+    EXPECT_TRUE(Contains(
+        lines, "[INFO] RotateSpecificLogs : The file " + folder + "/" + Backup(4) + " was successfully deleted..:"));
 }
 
 TEST_F(Rotation, ForeignFileWithThePrefixCostsOneFailedStep)
@@ -238,7 +239,7 @@ TEST_F(Rotation, ForeignFileWithThePrefixCostsOneFailedStep)
     bool failedCopy = false;
     for (const std::string& line : log.Lines())
         failedCopy |= line.find("CopyFile failed to move from") != std::string::npos &&
-                      line.find(Backup(2) + " to") != std::string::npos;
+            line.find(Backup(2) + " to") != std::string::npos;
     EXPECT_TRUE(failedCopy);
 }
 
@@ -265,8 +266,10 @@ TEST_F(Rotation, ClosedFileHeldElsewhereIsSkipped)
     PlatCloseFileHandle(held);
     EXPECT_EQ(Get("a.log"), std::string(20, 'a'));
     EXPECT_FALSE(Has("a1.log"));
-    EXPECT_TRUE(Contains(log.Lines(), "[ERROR] RotateSpecificLogs : hFile is NULL or not AVAILABLE (Errorcode : 32) "
-                                      "for the file name " + At("a.log") + " . "));
+    EXPECT_TRUE(Contains(log.Lines(),
+                         "[ERROR] RotateSpecificLogs : hFile is NULL or not AVAILABLE (Errorcode : 32) "
+                         "for the file name " +
+                             At("a.log") + " . "));
 }
 
 int SizeUnknown(const char*, uint64_t* size)
@@ -382,7 +385,8 @@ TEST_F(Rotation, DefaultPeriodIsAnnouncedInMinutes)
     FreeLogRotationSettings(settings);
     Lines lines = log.Lines();
     EXPECT_TRUE(Contains(lines, "[INFO] ServiceMain : TimerQueue is created successfully "));
-    EXPECT_TRUE(Contains(lines, "[DEBUG] LoggerTimerMethod : Registered the TimerRoutime callback in next 15 minutes . "));
+    EXPECT_TRUE(
+        Contains(lines, "[DEBUG] LoggerTimerMethod : Registered the TimerRoutime callback in next 15 minutes . "));
 }
 
 } // namespace

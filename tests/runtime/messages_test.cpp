@@ -33,8 +33,9 @@ TEST(KnownErrorText, EveryTableEntryAndTheFallThrough)
         {17030, "OfficeUpdateError: Invalid CIF format."},
         {17031, "OfficeUpdateError: Invalid baseline."},
         {17034, "OfficeUpdateError: Required patch does not apply to the machine."},
-        {17038, "OfficeUpdateError: You do not have sufficient privileges to complete this installation for all "
-                "users of the machine. Log on as administrator and then retry this installation."},
+        {17038,
+         "OfficeUpdateError: You do not have sufficient privileges to complete this installation for all "
+         "users of the machine. Log on as administrator and then retry this installation."},
         {17044, "OfficeUpdateError: Installer was unable to run detection for this package."},
         {17048, "OfficeUpdateError : This installation requires Windows Installer 3.1 or greater."},
         {17301, "OfficeUpdateError: General Detection error"},
@@ -64,8 +65,7 @@ TEST(KnownErrorText, UnknownTextsOfTwoThreadsStayApart)
     auto run = [&ready](uint32_t code, int* mismatches) {
         std::string expected = "Unknown Error. Code : " + std::to_string(code);
         ++ready;
-        while (ready.load() < 2) {
-        }
+        while (ready.load() < 2) { }
         for (int i = 0; i < 200000; ++i) {
             const char* text = GetKnownErrorText(code);
             if (expected != text)
@@ -121,10 +121,11 @@ TEST(ErrorMessage, LogVariantsWriteTheSameLineTrimmedOrNot)
     EXPECT_EQ(LogErrorMessageTrimmed(5), 0);
     EXPECT_EQ(LogErrorMessageTrimmed(0), 0);
     EXPECT_EQ(LogErrorMessageTrimmed(17032), 0);
-    EXPECT_EQ(log.Lines(), (Lines{"[ERROR] Error Code : 5 , Error Message : Access is denied.  ",
-                                  "[ERROR] Error Code : 5 , Error Message : Access is denied. ",
-                                  "[INFO] Message : The operation completed successfully. ",
-                                  "[ERROR] Error Code : 17032 , Error Message : Unknown Error. Code : 17032 "}));
+    EXPECT_EQ(log.Lines(),
+              (Lines{"[ERROR] Error Code : 5 , Error Message : Access is denied.  ",
+                     "[ERROR] Error Code : 5 , Error Message : Access is denied. ",
+                     "[INFO] Message : The operation completed successfully. ",
+                     "[ERROR] Error Code : 17032 , Error Message : Unknown Error. Code : 17032 "}));
 }
 
 TEST(ErrorMessage, WithoutALogTheTextIsStillReturned)

@@ -102,7 +102,8 @@ TEST_F(Runner, ChildBeyondTheLimitIsTerminatedWith258)
     free(remarks);
     Lines lines = log.Lines();
     ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[2], "[INFO] execute : Terminating the Process for application slow x as time is exceeded 1 Minutes ");
+    EXPECT_EQ(lines[2],
+              "[INFO] execute : Terminating the Process for application slow x as time is exceeded 1 Minutes ");
     EXPECT_EQ(lines[3], "[ERROR] Error Code : 258 , Error Message : The wait operation timed out.  ");
     EXPECT_EQ(lines[4], "[INFO] execute : The process has been successfully terminated ..! ");
 }

@@ -13,7 +13,8 @@ namespace {
 bool Logged(const LogCapture& log, const std::string& text)
 {
     for (const std::string& line : log.Lines())
-        if (line.find(text) != std::string::npos) return true;
+        if (line.find(text) != std::string::npos)
+            return true;
     return false;
 }
 
@@ -24,9 +25,9 @@ std::string Text(const char* text) { return text ? text : "(null)"; }
 std::string Describe(const ConnParamsEntry* e)
 {
     return Text(e->name) + "|" + std::to_string(e->number) + "|" + Text(e->dsn) + "|" + Text(e->userId) + "|" +
-           Text(e->password) + "|" + std::to_string(e->reserved) + "|" + Text(e->connectionName) + "|" +
-           Text(e->providerName) + "|" + Text(e->databaseType) + "|" + std::to_string(e->useConnectionString) + "|" +
-           Text(e->connectionString);
+        Text(e->password) + "|" + std::to_string(e->reserved) + "|" + Text(e->connectionName) + "|" +
+        Text(e->providerName) + "|" + Text(e->databaseType) + "|" + std::to_string(e->useConnectionString) + "|" +
+        Text(e->connectionString);
 }
 
 std::vector<std::string> ConnParams()
@@ -64,19 +65,18 @@ TEST_F(ConnectionFiles, ConnParamsLinesAreReadWhereSoundAndSkippedWhereNot)
     const std::string cs255 = cs254 + "b";
     struct Case {
         std::string line;
-        std::string entry; // empty: skipped
+        std::string entry;         // empty: skipped
         const char* why = nullptr; // logged when skipped
     } cases[] = {
-        {"main 1 velmoradsn root secret 0 Main ODBC MYSQL NO", "main|1|velmoradsn|root|secret|0|Main|ODBC|MYSQL|0|(null)"},
+        {"main 1 velmoradsn root secret 0 Main ODBC MYSQL NO",
+         "main|1|velmoradsn|root|secret|0|Main|ODBC|MYSQL|0|(null)"},
         // Windows line ends, tabs, a password of NULL, a discarded sixth word.
-        {"aux\t-2  dsn2 user NULL 77 Aux SQLite3 sqlite no\r",
-         "aux|-2|dsn2|user|(null)|0|Aux|SQLite3|sqlite|0|(null)"},
+        {"aux\t-2  dsn2 user NULL 77 Aux SQLite3 sqlite no\r", "aux|-2|dsn2|user|(null)|0|Aux|SQLite3|sqlite|0|(null)"},
         // YES in any case: the rest of the line after one separator.
         {"pg 3 d u p 0 Pg PostgreSQL PGSQL yes DSN=pg;UID=a b;PWD=c\r",
          "pg|3|d|u|p|0|Pg|PostgreSQL|PGSQL|1|DSN=pg;UID=a b;PWD=c"},
         {"pg 4 d u p 0 Pg2 PostgreSQL PGSQL YES", "pg|4|d|u|p|0|Pg2|PostgreSQL|PGSQL|1|"},
-        {"pg 5 d u p 0 Pg3 PostgreSQL PGSQL YES " + cs254,
-         "pg|5|d|u|p|0|Pg3|PostgreSQL|PGSQL|1|" + cs254},
+        {"pg 5 d u p 0 Pg3 PostgreSQL PGSQL YES " + cs254, "pg|5|d|u|p|0|Pg3|PostgreSQL|PGSQL|1|" + cs254},
         {"pg 6 d u p 0 Pg4 PostgreSQL PGSQL YES " + cs255, "", "longer than 254"},
         // Without YES the rest of the line is no connection string.
         {"fb 32767 d u p 0 Fb Firebird FIREBIRD NO trailing words", "fb|32767|d|u|p|0|Fb|Firebird|FIREBIRD|0|(null)"},
@@ -95,7 +95,8 @@ TEST_F(ConnectionFiles, ConnParamsLinesAreReadWhereSoundAndSkippedWhereNot)
     for (const Case& c : cases) {
         file += c.line + "\n";
         file += "   \r\n"; // blank lines are passed over
-        if (!c.entry.empty()) expected.push_back(c.entry);
+        if (!c.entry.empty())
+            expected.push_back(c.entry);
     }
     file += "last 9 d u p 0 Last ODBC SQLITE YES\tno line end"; // the last line has no line end
     expected.push_back("last|9|d|u|p|0|Last|ODBC|SQLITE|1|no line end");
@@ -105,7 +106,9 @@ TEST_F(ConnectionFiles, ConnParamsLinesAreReadWhereSoundAndSkippedWhereNot)
     EXPECT_EQ(LoadConnParamsEntryFromFile(dir_.file("connparams.txt").c_str()), 1);
     EXPECT_EQ(ConnParams(), expected);
     for (const Case& c : cases)
-        if (c.entry.empty()) { EXPECT_TRUE(Logged(log, c.why)) << c.why; }
+        if (c.entry.empty()) {
+            EXPECT_TRUE(Logged(log, c.why)) << c.why;
+        }
     EXPECT_EQ(gv_connParams.count, static_cast<int32_t>(expected.size()));
 }
 
@@ -115,9 +118,10 @@ TEST_F(ConnectionFiles, ConnParamsLookupsAreByExactConnectionName)
     EXPECT_EQ(GetDefaultConnectionName(), nullptr);
     EXPECT_TRUE(Logged(log, "Connection Name IS NULL"));
 
-    WriteWholeFile(dir_.file("c.txt"), "a 1 d u p 0 Main ODBC MYSQL NO\n"
-                                       "b 2 d u p 0 main ODBC PGSQL NO\n"
-                                       "c 3 d u p 0 Main ODBC SQLITE NO\n");
+    WriteWholeFile(dir_.file("c.txt"),
+                   "a 1 d u p 0 Main ODBC MYSQL NO\n"
+                   "b 2 d u p 0 main ODBC PGSQL NO\n"
+                   "c 3 d u p 0 Main ODBC SQLITE NO\n");
     ASSERT_EQ(LoadConnParamsEntryFromFile(dir_.file("c.txt").c_str()), 1);
     EXPECT_STREQ(GetDefaultConnectionName(), "Main");
     ASSERT_NE(GetConnParams("main"), nullptr);
@@ -136,7 +140,8 @@ TEST_F(ConnectionFiles, ConnParamsLookupsAreByExactConnectionName)
     EXPECT_EQ(gv_connParams.head, gv_connParams.tail);
 
     // The tail is right after removals: an added entry comes last.
-    ConnParamsEntry* added = CreateConnParamsEntry("z", 9, nullptr, nullptr, nullptr, 5, "Z", 0, nullptr, "ODBC", "MYSQL");
+    ConnParamsEntry* added =
+        CreateConnParamsEntry("z", 9, nullptr, nullptr, nullptr, 5, "Z", 0, nullptr, "ODBC", "MYSQL");
     ASSERT_NE(added, nullptr);
     EXPECT_EQ(AddConnParamsEntry(added), 1);
     EXPECT_EQ(ConnParams().back(), "z|9|(null)|(null)|(null)|5|Z|ODBC|MYSQL|0|(null)");
@@ -147,13 +152,17 @@ TEST_F(ConnectionFiles, ConnParamsLookupsAreByExactConnectionName)
 TEST_F(ConnectionFiles, DataSourceMapReadsPairsToTheEnd)
 {
     std::string longName(2000, 't');
-    WriteWholeFile(dir_.file("map.txt"), "Machine Main\r\n"
-                                         "Disk\tAux\r\n\r\n"
-                                         "  machine   Other  " + longName + " Main Volume Main\n"
-                                         "Orphan");
+    WriteWholeFile(dir_.file("map.txt"),
+                   "Machine Main\r\n"
+                   "Disk\tAux\r\n\r\n"
+                   "  machine   Other  " +
+                       longName +
+                       " Main Volume Main\n"
+                       "Orphan");
     LogCapture log;
     EXPECT_EQ(LoadDataSourceMapEntryFromFile(dir_.file("map.txt").c_str()), 1);
-    EXPECT_EQ(DataSourceMap(), (std::vector<std::string>{"Machine->Main", "Disk->Aux", "machine->Other", "Volume->Main"}));
+    EXPECT_EQ(DataSourceMap(),
+              (std::vector<std::string>{"Machine->Main", "Disk->Aux", "machine->Other", "Volume->Main"}));
     EXPECT_TRUE(Logged(log, "pair skipped"));
 
     ASSERT_NE(GetDataSourceMapEntry("MACHINE"), nullptr);
@@ -217,22 +226,24 @@ TEST_F(ConnectionFiles, DSNMapFlagsChangeOnlyForKnownStatusAndType)
         uint8_t valid, defaultType;
         const char* message; // or null
     } cases[] = {
-        {0, 1, 1, 0, 1, nullptr},         {1, 3, 1, 1, 1, nullptr},
-        {2, 0, 0, 1, 1, "Invalid Status"}, {0, 4, 0, 1, 1, "Invalid DB Type"},
-        {0, 3, 1, 0, 3, nullptr},
+        {0, 1, 1, 0, 1, nullptr},           {1, 3, 1, 1, 1, nullptr}, {2, 0, 0, 1, 1, "Invalid Status"},
+        {0, 4, 0, 1, 1, "Invalid DB Type"}, {0, 3, 1, 0, 3, nullptr},
     };
     for (const Case& c : cases) {
         LogCapture log;
         EXPECT_EQ(SetDSNMapValid(c.status, c.type), c.result);
         EXPECT_EQ(gv_dsnMapValid, c.valid);
         EXPECT_EQ(gv_defaultDBType, c.defaultType);
-        if (c.message) { EXPECT_TRUE(Logged(log, c.message)); }
+        if (c.message) {
+            EXPECT_TRUE(Logged(log, c.message));
+        }
     }
     EXPECT_EQ(loaded, (std::vector<std::string>{"PGSQL", "SQLITE"}));
     SetDSNMapProviderLoader(nullptr);
     EXPECT_EQ(SetDSNMapValid(0, 0), 1);
 
-    for (int i = 0; i < DB_TYPE_COUNT; i++) EXPECT_EQ(GetDBTypeIndex(GetDBTypeName(static_cast<uint8_t>(i))), i);
+    for (int i = 0; i < DB_TYPE_COUNT; i++)
+        EXPECT_EQ(GetDBTypeIndex(GetDBTypeName(static_cast<uint8_t>(i))), i);
     EXPECT_EQ(GetDBTypeIndex("firebird"), 2);
     EXPECT_EQ(GetDBTypeIndex("ORACLE"), -1);
     EXPECT_EQ(GetDBTypeIndex(nullptr), -1);
@@ -244,8 +255,9 @@ TEST_F(ConnectionFiles, DSNMapFlagsChangeOnlyForKnownStatusAndType)
 // nothing behind once the lists are freed.
 TEST_F(ConnectionFiles, EveryAllocationFailureKeepsOnlyWholeEntries)
 {
-    WriteWholeFile(dir_.file("c.txt"), "a 1 d u NULL 0 Main ODBC MYSQL NO\n"
-                                       "b 2 d u p 0 Aux ODBC PGSQL YES DSN=aux\n");
+    WriteWholeFile(dir_.file("c.txt"),
+                   "a 1 d u NULL 0 Main ODBC MYSQL NO\n"
+                   "b 2 d u p 0 Aux ODBC PGSQL YES DSN=aux\n");
     WriteWholeFile(dir_.file("m.txt"), "Machine Main Disk Aux\n");
     const std::vector<std::string> all = {"a|1|d|u|(null)|0|Main|ODBC|MYSQL|0|(null)",
                                           "b|2|d|u|p|0|Aux|ODBC|PGSQL|1|DSN=aux"};

@@ -8,7 +8,7 @@ using namespace sql_fixture;
 
 namespace {
 
-class CreateTable : public SqlTest {};
+class CreateTable : public SqlTest { };
 
 TEST_F(CreateTable, KeyAndUniqueColumnsInEachDialect)
 {
@@ -18,15 +18,19 @@ TEST_F(CreateTable, KeyAndUniqueColumnsInEachDialect)
         const Dialect& dialect;
         const char* text;
     } cases[] = {
-        {kMysql, "CREATE TABLE T(\n\tid int   NOT NULL UNIQUE,\n\tname varchar(40)   NOT NULL UNIQUE,\n"
-                 "\tPRIMARY KEY(id)\n) ENGINE=InnoDB;\n\n"},
-        {kPgsql, "CREATE TABLE T(\n\tid int   NOT NULL UNIQUE,\n\tname varchar(41)   NOT NULL UNIQUE,\n"
-                 "\tPRIMARY KEY(id)\n);\n\n"},
-        {kSqlite, "CREATE TABLE T(\n\tid int   NOT NULL UNIQUE,\n\tname varchar(40)   NOT NULL UNIQUE,\n"
-                  "\tPRIMARY KEY(id)\n);\n\n"},
+        {kMysql,
+         "CREATE TABLE T(\n\tid int   NOT NULL UNIQUE,\n\tname varchar(40)   NOT NULL UNIQUE,\n"
+         "\tPRIMARY KEY(id)\n) ENGINE=InnoDB;\n\n"},
+        {kPgsql,
+         "CREATE TABLE T(\n\tid int   NOT NULL UNIQUE,\n\tname varchar(41)   NOT NULL UNIQUE,\n"
+         "\tPRIMARY KEY(id)\n);\n\n"},
+        {kSqlite,
+         "CREATE TABLE T(\n\tid int   NOT NULL UNIQUE,\n\tname varchar(40)   NOT NULL UNIQUE,\n"
+         "\tPRIMARY KEY(id)\n);\n\n"},
         // A unique key column is unique already: Firebird refuses both.
-        {kFirebird, "CREATE TABLE T(\n\tid int   NOT NULL,\n\tname varchar(40)   NOT NULL UNIQUE,\n"
-                    "\tPRIMARY KEY(id)\n);\n\n"},
+        {kFirebird,
+         "CREATE TABLE T(\n\tid int   NOT NULL,\n\tname varchar(40)   NOT NULL UNIQUE,\n"
+         "\tPRIMARY KEY(id)\n);\n\n"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Take(c.dialect.create("t")), c.text) << c.dialect.name;
@@ -70,7 +74,8 @@ TEST_F(CreateTable, EveryColumnTypeInEachDialect)
         for (int i = 0; i < 4; i++) {
             const Dialect& d = kDialects[i];
             std::string tail = i == 0 ? "\n) ENGINE=InnoDB;\n\n" : "\n);\n\n";
-            EXPECT_EQ(Take(d.create("One")), lines[i] ? "CREATE TABLE One(\n\t" + std::string(lines[i]) + tail : "<null>")
+            EXPECT_EQ(Take(d.create("One")),
+                      lines[i] ? "CREATE TABLE One(\n\t" + std::string(lines[i]) + tail : "<null>")
                 << d.name << " type " << int(c.type);
         }
         RemoveTableDefn("One");

@@ -29,8 +29,8 @@ protected:
     }
     static void Connection(const char* name, const char* type)
     {
-        ASSERT_EQ(AddConnParamsEntry(CreateConnParamsEntry("n", 1, "dsn", "user", nullptr, 0, name, 0, nullptr,
-                                                           "ODBC", type)),
+        ASSERT_EQ(AddConnParamsEntry(
+                      CreateConnParamsEntry("n", 1, "dsn", "user", nullptr, 0, name, 0, nullptr, "ODBC", type)),
                   VELMORA_SUCCESS);
     }
 };
@@ -95,9 +95,9 @@ TEST_F(Dispatch, TheTablesConnectionOrTheDefaultTypeChoosesTheDialect)
     EXPECT_EQ(GenerateSelectQuery(empty.get()), nullptr);
     EXPECT_EQ(GenerateSelectQuery(nullptr), nullptr);
     auto lines = log.Lines();
-    for (const char* expected : {"[ERROR] No DataSourceMap Entry for Table name Unmapped ",
-                                 "[ERROR] dbConnPtr is NULL for Connection Name other ",
-                                 "[ERROR] No Tables selected in select query."})
+    for (const char* expected :
+         {"[ERROR] No DataSourceMap Entry for Table name Unmapped ",
+          "[ERROR] dbConnPtr is NULL for Connection Name other ", "[ERROR] No Tables selected in select query."})
         EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
 }
 
@@ -107,8 +107,12 @@ struct ResultSetDeleter {
 
 TEST_F(Dispatch, ResultRowsBecomeStoredRows)
 {
-    Define("Seen", {{"Id", BRI_SQL_INT}, {"Day", BRI_SQL_DATE}, {"At", BRI_SQL_TIME}, {"Both", BRI_SQL_DATETIME},
-                    {"Note", BRI_SQL_VARCHAR}});
+    Define("Seen",
+           {{"Id", BRI_SQL_INT},
+            {"Day", BRI_SQL_DATE},
+            {"At", BRI_SQL_TIME},
+            {"Both", BRI_SQL_DATETIME},
+            {"Note", BRI_SQL_VARCHAR}});
     std::unique_ptr<DBResultSet, ResultSetDeleter> set(CreateDBResultSet(5));
     int32_t id = 4;
     const void* values[] = {&id, "2024-01-02", "03:04:05", "2024-01-02 03:04:05", nullptr};
@@ -132,7 +136,8 @@ TEST_F(Dispatch, ResultRowsBecomeStoredRows)
         EXPECT_EQ(parsed->lengths[i], expectedLengths[i]) << i;
     const char* texts[] = {"2024-01-02", "03:04:05", "2024-01-02 03:04:05"};
     for (int i = 1; i <= 3; i++) {
-        char* text = ColumnValueToString(parsed->values[i], parsed->lengths[i], static_cast<uint8_t>(BRI_SQL_DATE + i - 1));
+        char* text =
+            ColumnValueToString(parsed->values[i], parsed->lengths[i], static_cast<uint8_t>(BRI_SQL_DATE + i - 1));
         EXPECT_EQ(Take(text), texts[i - 1]);
     }
     EXPECT_EQ(ConvertResultSetToRows(set.get(), "SQLITE", "Unknown"), nullptr);

@@ -42,7 +42,8 @@ int Describe(DBResultSet* set)
     uint8_t types[] = {BRI_SQL_INT, BRI_SQL_VARCHAR, BRI_SQL_DOUBLE, BRI_SQL_VARCHAR};
     for (int32_t i = 0; i < 4; i++) {
         int result = SetDBResultColumn(set, i, names[i], types[i]);
-        if (result != 1) return result;
+        if (result != 1)
+            return result;
     }
     return 1;
 }
@@ -52,9 +53,11 @@ const Row kRows[] = {{1, "O'Brien", 2.5, nullptr}, {2, "", -1, "back\\slash"}, {
 ResultSetPtr MakeSet()
 {
     ResultSetPtr set(CreateDBResultSet(4));
-    if (!set || Describe(set.get()) != 1) return nullptr;
+    if (!set || Describe(set.get()) != 1)
+        return nullptr;
     for (const Row& row : kRows)
-        if (AppendRow(set.get(), row) != 1) return nullptr;
+        if (AppendRow(set.get(), row) != 1)
+            return nullptr;
     return set;
 }
 
@@ -118,8 +121,10 @@ TEST(DBResultSet, ColumnsAreFoundByNameAnyCaseAndByIndex)
     struct Case {
         const char* name;
         uint8_t type;
-    } cases[] = {{"id", BRI_SQL_INT}, {"NAME", BRI_SQL_VARCHAR}, {"price", BRI_SQL_DOUBLE}, {"Nothing", 0}, {nullptr, 0}};
-    for (const Case& c : cases) EXPECT_EQ(GetDBResultColumnType(set.get(), c.name), c.type);
+    } cases[] = {
+        {"id", BRI_SQL_INT}, {"NAME", BRI_SQL_VARCHAR}, {"price", BRI_SQL_DOUBLE}, {"Nothing", 0}, {nullptr, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(GetDBResultColumnType(set.get(), c.name), c.type);
     EXPECT_STREQ(GetDBResultColumnName(set.get(), 0), "id");
     EXPECT_STREQ(GetDBResultColumnName(set.get(), 3), "Note");
     EXPECT_EQ(GetDBResultColumnName(set.get(), 4), nullptr);
@@ -161,10 +166,10 @@ TEST(DBResultSet, BuildingRefusesWhatItCannotHold)
     EXPECT_EQ(AppendDBResultRow(set.get(), values, lengths), 1);
     EXPECT_EQ(set->rowCount, 4);
     // Bytes are copied whole, zeros included; the last row is appended last.
-    while (NextDBResultRow(set.get())) {
-    }
+    while (NextDBResultRow(set.get())) { }
     ResetDBResultCursor(set.get());
-    for (int i = 0; i < 4; i++) ASSERT_TRUE(NextDBResultRow(set.get()));
+    for (int i = 0; i < 4; i++)
+        ASSERT_TRUE(NextDBResultRow(set.get()));
     EXPECT_EQ(Value(set.get(), "Name"), std::string(bytes, 3));
     EXPECT_EQ(AppendDBResultRow(nullptr, values, lengths), 0);
 }
@@ -177,10 +182,9 @@ TEST(DBResultSet, PrintWritesEachValueInItsTextForm)
     LogCapture log;
     PrintDBResultSet(set.get());
     PrintDBResultSet(nullptr);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[DEBUG] id\tName\tPrice\tNote\t",
-                                                     "[DEBUG] 1\tO'Brien\t2.500000\tNULL\t",
-                                                     "[DEBUG] 2\t\t-1.000000\tback\\slash\t",
-                                                     "[DEBUG] 3\tNULL\t0.000000\tx\t"}));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"[DEBUG] id\tName\tPrice\tNote\t", "[DEBUG] 1\tO'Brien\t2.500000\tNULL\t",
+                                        "[DEBUG] 2\t\t-1.000000\tback\\slash\t", "[DEBUG] 3\tNULL\t0.000000\tx\t"}));
     EXPECT_EQ(Value(set.get(), "id").size(), 4u); // the cursor stayed on the first row
 }
 
@@ -195,7 +199,8 @@ TEST(DBResultSet, EveryAllocationFailureKeepsOnlyWholeRows)
         int result = set ? Describe(set) : 99;
         int32_t appended = 0;
         for (const Row& row : kRows) {
-            if (result != 1) break;
+            if (result != 1)
+                break;
             result = AppendRow(set, row);
             appended += result == 1;
         }
@@ -207,7 +212,8 @@ TEST(DBResultSet, EveryAllocationFailureKeepsOnlyWholeRows)
             while (NextDBResultRow(set)) {
                 walked++;
                 int32_t cells = 0;
-                for (DBColumnValue* cell = set->cursor->values; cell; cell = cell->next) cells++;
+                for (DBColumnValue* cell = set->cursor->values; cell; cell = cell->next)
+                    cells++;
                 EXPECT_EQ(cells, 4);
             }
             EXPECT_EQ(walked, appended);

@@ -15,14 +15,17 @@ namespace {
 TableDefn* DefineMachine()
 {
     return Define("Machine",
-                  {{"Id", BRI_SQL_INT}, {"Name", BRI_SQL_VARCHAR}, {"Active", BRI_SQL_BOOLEAN},
-                   {"Seen", BRI_SQL_DATETIME}, {"Note", BRI_SQL_TEXT}},
+                  {{"Id", BRI_SQL_INT},
+                   {"Name", BRI_SQL_VARCHAR},
+                   {"Active", BRI_SQL_BOOLEAN},
+                   {"Seen", BRI_SQL_DATETIME},
+                   {"Note", BRI_SQL_TEXT}},
                   {"Id"});
 }
 
 const char kHostile[] = R"(x\'); drop table Machine; --)";
 
-class RowStatements : public SqlTest {};
+class RowStatements : public SqlTest { };
 
 TEST_F(RowStatements, ExactTextsWithHostileValuesInEveryDialect)
 {
@@ -66,9 +69,11 @@ TEST_F(RowStatements, BooleansNullsAndKeyEdgeCases)
         bool pg = std::string(d.name) == "PGSQL";
         std::string close = std::string(d.name) == "MYSQL" ? ")" : ");";
         // A false boolean is 0 (quoted for PostgreSQL's boolean); NULL stays NULL.
-        EXPECT_EQ(Take(d.insert("Log", falseRow.get())), (pg ? "insert into  Log values('0',NULL" : "insert into  Log values(0,NULL") + close);
+        EXPECT_EQ(Take(d.insert("Log", falseRow.get())),
+                  (pg ? "insert into  Log values('0',NULL" : "insert into  Log values(0,NULL") + close);
         // Without a primary key: no where clause, every row is meant.
-        EXPECT_EQ(Take(d.update("Log", falseRow.get())), pg ? "update Log set A='f',B=NULL" : "update Log set A=0,B=NULL");
+        EXPECT_EQ(Take(d.update("Log", falseRow.get())),
+                  pg ? "update Log set A='f',B=NULL" : "update Log set A=0,B=NULL");
         EXPECT_EQ(Take(d.remove("Log", falseRow.get())), "delete from Log ");
         // A NULL key column is left out of the update's key terms...
         EXPECT_EQ(Take(d.update("Pair", halfKey.get())), "update Pair set C=5 where B='k'");
@@ -79,15 +84,20 @@ TEST_F(RowStatements, BooleansNullsAndKeyEdgeCases)
 
 TEST_F(RowStatements, ValuesWithoutALiteralAreRefused)
 {
-    TableDefn* table = Define("Odd", {{"Id", BRI_SQL_INT}, {"D", BRI_SQL_DATE}, {"F", BRI_SQL_DOUBLE}, {"N", BRI_SQL_DECIMAL}},
-                              {"Id"});
+    TableDefn* table = Define(
+        "Odd", {{"Id", BRI_SQL_INT}, {"D", BRI_SQL_DATE}, {"F", BRI_SQL_DOUBLE}, {"N", BRI_SQL_DECIMAL}}, {"Id"});
     struct Case {
         int column;
         std::string bytes;
         const char* why;
     } cases[] = {
         {1, std::string("\x01\x02", 2), "a date value too short for a date"},
-        {2, [] { double nan = std::nan(""); return std::string(reinterpret_cast<char*>(&nan), 8); }(), "NaN"},
+        {2,
+         [] {
+             double nan = std::nan("");
+             return std::string(reinterpret_cast<char*>(&nan), 8);
+         }(),
+         "NaN"},
         {3, "1; drop table Odd", "decimal text that is no number"},
     };
     LogCapture log;

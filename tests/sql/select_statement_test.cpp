@@ -23,7 +23,8 @@ TEST_F(SelectStatements, TwoJoinsPrintTheBaseTableOnlyOnce)
     AddJoinToQuery(q(), "Machine", "m", "Site", "s", QUERY_INNER_JOIN, Columns(q(), {Col(q(), "SiteId")}),
                    Columns(q(), {Col(q(), "Id")}));
     AddJoinToQuery(q(), "Machine", "m", "Os", nullptr, QUERY_LEFT_JOIN,
-                   Columns(q(), {Col(q(), "OsId"), Col(q(), "Build")}), Columns(q(), {Col(q(), "Id"), Col(q(), "Build")}));
+                   Columns(q(), {Col(q(), "OsId"), Col(q(), "Build")}),
+                   Columns(q(), {Col(q(), "Id"), Col(q(), "Build")}));
     FromTable(q(), "Extra", "e");
     const char* tail = " inner join  Site %ss  on m.SiteId = s.Id  left join  Os  on m.OsId = Os.Id and "
                        "m.Build = Os.Build ,Extra%se \n";
@@ -90,7 +91,8 @@ TEST_F(SelectStatements, ConditionLiteralsMatchTheDialectsColumns)
     BriDate date{2024, 1, 2};
     QueryCondition* tree = CreateConditionAnd(
         CreateConditionAnd(TextLeaf(q(), "name", QUERY_OP_EQUAL, R"(O'Brien\)"),
-                           Leaf(q(), Col(q(), "on", BRI_SQL_BOOLEAN, nullptr, "t"), QUERY_OP_EQUAL, &yes, 1), q()->pool),
+                           Leaf(q(), Col(q(), "on", BRI_SQL_BOOLEAN, nullptr, "t"), QUERY_OP_EQUAL, &yes, 1),
+                           q()->pool),
         Leaf(q(), Col(q(), "day", BRI_SQL_DATE), QUERY_OP_GREATER_EQUAL, &date, sizeof date), q()->pool);
     SetCriteria(q(), tree);
     struct Case {
@@ -135,11 +137,15 @@ TEST_F(SelectStatements, BetweenBoundsAreData)
 TEST_F(SelectStatements, GroupByHavingAndSort)
 {
     FromTable(q(), "T");
-    QueryColumn* counted = CreateListColumn("T", nullptr, "id", nullptr, 0, BRI_SQL_INT, QUERY_AGGREGATE_COUNT, q()->pool);
+    QueryColumn* counted =
+        CreateListColumn("T", nullptr, "id", nullptr, 0, BRI_SQL_INT, QUERY_AGGREGATE_COUNT, q()->pool);
     int32_t two = 2;
-    SetGroupBy(q(), CreateGroupByClause(Columns(q(), {Col(q(), "site", BRI_SQL_INT, "T"), 
-                                                      CreateListColumn(nullptr, nullptr, "os", "o", 0, BRI_SQL_INT, 0, q()->pool)}),
-                                        Leaf(q(), counted, QUERY_OP_GREATER, &two, 4), q()->pool));
+    SetGroupBy(
+        q(),
+        CreateGroupByClause(Columns(q(),
+                                    {Col(q(), "site", BRI_SQL_INT, "T"),
+                                     CreateListColumn(nullptr, nullptr, "os", "o", 0, BRI_SQL_INT, 0, q()->pool)}),
+                            Leaf(q(), counted, QUERY_OP_GREATER, &two, 4), q()->pool));
     SetSort(q(), CreateSortClause(Columns(q(), {Col(q(), "site", BRI_SQL_INT, "T")}), 0, q()->pool));
     EXPECT_EQ(Take(SqliteGenSelectQuery(q())),
               "select * from T\ngroup by T.site,o\nhaving  COUNT(T.id)  >  2 order by T.site  desc ");
@@ -154,30 +160,34 @@ TEST_F(SelectStatements, BadInputIsRefusedWithItsMessage)
         const char* message;
         void (*spoil)(SelectQuery*);
     } cases[] = {
-        {"Invalid Join Type", [](SelectQuery* s) {
-             AddJoinToQuery(s, "A", nullptr, "B", nullptr, 2, nullptr, nullptr);
-         }},
-        {"Invalid Aggregate Type", [](SelectQuery* s) {
+        {"Invalid Join Type",
+         [](SelectQuery* s) { AddJoinToQuery(s, "A", nullptr, "B", nullptr, 2, nullptr, nullptr); }},
+        {"Invalid Aggregate Type",
+         [](SelectQuery* s) {
              FromTable(s, "T");
              QueryColumn* c = CreateQueryColumn(nullptr, nullptr, "a", nullptr, 0, BRI_SQL_INT, 1, s->pool);
              c->aggregate = 9;
              AddSelectColumn(s, c);
          }},
-        {"Invalid Operator", [](SelectQuery* s) {
+        {"Invalid Operator",
+         [](SelectQuery* s) {
              FromTable(s, "T");
              QueryCondition* leaf = IntLeaf(s, "a", QUERY_OP_EQUAL, 1);
              leaf->op = 12;
              SetCriteria(s, leaf);
          }},
-        {"Unsupported Datatype Used in Query generation.", [](SelectQuery* s) {
+        {"Unsupported Datatype Used in Query generation.",
+         [](SelectQuery* s) {
              FromTable(s, "T");
              QueryCondition* leaf = IntLeaf(s, "a", QUERY_OP_EQUAL, 1);
              leaf->column->type = 40;
              SetCriteria(s, leaf);
          }},
-        {"Empty Condition Assigned", [](SelectQuery* s) {
+        {"Empty Condition Assigned",
+         [](SelectQuery* s) {
              FromTable(s, "T");
-             QueryCondition* node = CreateConditionAnd(IntLeaf(s, "a", QUERY_OP_EQUAL, 1), IntLeaf(s, "b", QUERY_OP_EQUAL, 1), s->pool);
+             QueryCondition* node =
+                 CreateConditionAnd(IntLeaf(s, "a", QUERY_OP_EQUAL, 1), IntLeaf(s, "b", QUERY_OP_EQUAL, 1), s->pool);
              node->right = nullptr;
              SetCriteria(s, node);
          }},
@@ -216,8 +226,9 @@ TEST_F(SelectStatements, EveryAllocationFailureGivesNull)
     CreateAndAddSelectColumn(q(), nullptr, "m", "Name", nullptr, 0, BRI_SQL_VARCHAR, 0);
     AddJoinToQuery(q(), "Machine", "m", "Site", "s", QUERY_INNER_JOIN, Columns(q(), {Col(q(), "SiteId")}),
                    Columns(q(), {Col(q(), "Id")}));
-    SetCriteria(q(), CreateConditionOr(TextLeaf(q(), "Name", QUERY_OP_LIKE, "a%"),
-                                       IntLeaf(q(), "Id", QUERY_OP_LESS, 3), q()->pool));
+    SetCriteria(
+        q(),
+        CreateConditionOr(TextLeaf(q(), "Name", QUERY_OP_LIKE, "a%"), IntLeaf(q(), "Id", QUERY_OP_LESS, 3), q()->pool));
     for (const Dialect& d : kDialects) {
         std::string expected = Take(d.select(q()));
         ASSERT_NE(expected, "<null>");

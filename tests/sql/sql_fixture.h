@@ -52,8 +52,9 @@ inline TableDefn* Define(const char* name, const std::vector<ColumnSpec>& column
     LCDVector* list = CreateVector();
     for (const ColumnSpec& c : columns) {
         int32_t length = c.defaultText ? static_cast<int32_t>(strlen(c.defaultText)) : 0;
-        AddElementData(list, CreateColumnDefn(c.name, c.type, c.defaultText, length, c.unique, nullptr, nullptr,
-                                              c.maxSize, c.nullable, nullptr));
+        AddElementData(list,
+                       CreateColumnDefn(c.name, c.type, c.defaultText, length, c.unique, nullptr, nullptr, c.maxSize,
+                                        c.nullable, nullptr));
     }
     ConstraintDefn* constraints =
         CreateConstraintDefn(keys.empty() ? nullptr : Strings(keys), static_cast<int32_t>(keys.size()), nullptr);
@@ -98,14 +99,22 @@ struct Dialect {
     char* (*create)(const char*);
 };
 
-inline const Dialect kMysql{"MYSQL", MysqlGenSelectQuery, MysqlGenUpdateQuery, MysqlGenInsertQuery,
-                            MysqlGenDelteQuery, MysqlGenCreateQuery};
-inline const Dialect kPgsql{"PGSQL", PgsqlGenSelectQuery, PgsqlGenUpdateQuery, PgsqlGenInsertQuery,
-                            PgsqlGenDeleteQuery, PgsqlGenCreateQuery};
-inline const Dialect kSqlite{"SQLITE", SqliteGenSelectQuery, SqliteGenUpdateQuery, SqliteGenInsertQuery,
-                             SqliteGenDeleteQuery, SqliteGenCreateQuery};
-inline const Dialect kFirebird{"FIREBIRD", FirebirdGenSelectQuery, FirebirdGenUpdateQuery,
-                               FirebirdGenInsertQuery, FirebirdGenDeleteQuery, FirebirdGenCreateQuery};
+inline const Dialect kMysql{
+    "MYSQL", MysqlGenSelectQuery, MysqlGenUpdateQuery, MysqlGenInsertQuery, MysqlGenDelteQuery, MysqlGenCreateQuery};
+inline const Dialect kPgsql{
+    "PGSQL", PgsqlGenSelectQuery, PgsqlGenUpdateQuery, PgsqlGenInsertQuery, PgsqlGenDeleteQuery, PgsqlGenCreateQuery};
+inline const Dialect kSqlite{"SQLITE",
+                             SqliteGenSelectQuery,
+                             SqliteGenUpdateQuery,
+                             SqliteGenInsertQuery,
+                             SqliteGenDeleteQuery,
+                             SqliteGenCreateQuery};
+inline const Dialect kFirebird{"FIREBIRD",
+                               FirebirdGenSelectQuery,
+                               FirebirdGenUpdateQuery,
+                               FirebirdGenInsertQuery,
+                               FirebirdGenDeleteQuery,
+                               FirebirdGenCreateQuery};
 inline const Dialect kDialects[] = {kMysql, kPgsql, kSqlite, kFirebird};
 
 /* A generated statement as a string; "<null>" for null. Frees it. */

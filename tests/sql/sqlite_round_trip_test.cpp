@@ -56,19 +56,20 @@ protected:
 
 TEST_F(SqliteRoundTrip, HostileValuesAreStoredFoundChangedAndRemoved)
 {
-    TableDefn* table = Define("Machine", {{"Id", BRI_SQL_INT},
-                                          {"Name", BRI_SQL_VARCHAR},
-                                          {"Active", BRI_SQL_BOOLEAN},
-                                          {"Seen", BRI_SQL_DATETIME},
-                                          {"Qty", BRI_SQL_BIGINT}},
+    TableDefn* table = Define("Machine",
+                              {{"Id", BRI_SQL_INT},
+                               {"Name", BRI_SQL_VARCHAR},
+                               {"Active", BRI_SQL_BOOLEAN},
+                               {"Seen", BRI_SQL_DATETIME},
+                               {"Qty", BRI_SQL_BIGINT}},
                               {"Id"});
     ASSERT_TRUE(Run(SqliteGenCreateQuery("Machine")));
     const char* names[] = {"O'Brien", R"(back\slash)", "x'); drop table Machine; --"};
     std::vector<RowPtr> rows;
     for (int i = 0; i < 3; i++) {
         std::string id = std::to_string(i + 1);
-        rows.push_back(Row(table, {id.c_str(), names[i], i % 2 ? "false" : "true", "2024-01-02 03:04:05",
-                                   "5000000000"}));
+        rows.push_back(
+            Row(table, {id.c_str(), names[i], i % 2 ? "false" : "true", "2024-01-02 03:04:05", "5000000000"}));
         ASSERT_TRUE(Run(SqliteGenInsertQuery("Machine", rows.back().get())));
     }
     EXPECT_EQ(Column("select Name from Machine order by Id"), std::vector<std::string>(names, names + 3));
@@ -130,12 +131,18 @@ bool Evaluate(const Node& node, const int* row)
         return Evaluate(*node.left, row) || Evaluate(*node.right, row);
     int v = row[node.column];
     switch (node.op) {
-    case QUERY_OP_LESS: return v < node.value;
-    case QUERY_OP_GREATER: return v > node.value;
-    case QUERY_OP_LESS_EQUAL: return v <= node.value;
-    case QUERY_OP_GREATER_EQUAL: return v >= node.value;
-    case QUERY_OP_EQUAL: return v == node.value;
-    default: return v != node.value;
+    case QUERY_OP_LESS:
+        return v < node.value;
+    case QUERY_OP_GREATER:
+        return v > node.value;
+    case QUERY_OP_LESS_EQUAL:
+        return v <= node.value;
+    case QUERY_OP_GREATER_EQUAL:
+        return v >= node.value;
+    case QUERY_OP_EQUAL:
+        return v == node.value;
+    default:
+        return v != node.value;
     }
 }
 
@@ -156,9 +163,10 @@ TEST_F(SqliteRoundTrip, RandomConditionTreesSelectTheRowsOfTheTree)
     std::mt19937 random(12);
     std::vector<std::array<int, 3>> data;
     for (int id = 0; id < 40; id++) {
-        data.push_back({static_cast<int>(random() % 5), static_cast<int>(random() % 5), static_cast<int>(random() % 5)});
-        std::string statement = "insert into R values(" + std::to_string(id) + "," + std::to_string(data[id][0]) +
-                                "," + std::to_string(data[id][1]) + "," + std::to_string(data[id][2]) + ")";
+        data.push_back(
+            {static_cast<int>(random() % 5), static_cast<int>(random() % 5), static_cast<int>(random() % 5)});
+        std::string statement = "insert into R values(" + std::to_string(id) + "," + std::to_string(data[id][0]) + "," +
+            std::to_string(data[id][1]) + "," + std::to_string(data[id][2]) + ")";
         ASSERT_TRUE(Run(strdup(statement.c_str())));
     }
     for (int round = 0; round < 300; round++) {

@@ -69,7 +69,7 @@ std::string Fields(const std::string& text, size_t fields)
     return joined;
 }
 
-}  // namespace
+} // namespace
 
 std::string Normal(uint8_t type, const Value& text)
 {
@@ -135,8 +135,7 @@ sql_fixture::RowPtr MakeRow(const TableDefn* table, const std::vector<Value>& te
                 << *texts[i];
         }
     }
-    return sql_fixture::RowPtr(CreateNewRowObject(values, lengths),
-                               sql_fixture::RowDeleter{static_cast<int32_t>(n)});
+    return sql_fixture::RowPtr(CreateNewRowObject(values, lengths), sql_fixture::RowDeleter{static_cast<int32_t>(n)});
 }
 
 std::vector<std::string> NormalRow(const TableDefn* table, const RowObject* row)
@@ -238,4 +237,4 @@ std::vector<std::vector<std::string>> SqlOnEngine::Contents(const TableDefn* tab
     return contents;
 }
 
-}  // namespace sql_engines
+} // namespace sql_engines

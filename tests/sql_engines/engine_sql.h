@@ -68,7 +68,6 @@ protected:
 };
 
 // Sorted normal forms of the rows, as Contents gives them.
-std::vector<std::vector<std::string>> Expected(const TableDefn* table,
-                                               const std::vector<const RowObject*>& rows);
+std::vector<std::vector<std::string>> Expected(const TableDefn* table, const std::vector<const RowObject*>& rows);
 
-}  // namespace sql_engines
+} // namespace sql_engines

@@ -22,7 +22,9 @@ std::string SampleText(const ColumnDefn& column, int v)
     std::string text = std::to_string(v) + " " + kHostile[v % 3];
     if (column.type == BRI_SQL_TEXT || column.type == BRI_SQL_BLOB || column.type == BRI_SQL_CLOB) {
         for (int i = 0; i < 12; i++)
-            text += std::string("\n\tGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC ") + kHostile[(v + i) % 3];
+            text += std::string("\n\tGr\xC3\xBC\xC3\x9F"
+                                "e \xE2\x82\xAC ") +
+                kHostile[(v + i) % 3];
         return text;
     }
     if (column.maxSize > 0 && text.size() > static_cast<size_t>(column.maxSize))
@@ -40,8 +42,8 @@ bool IsKeyColumn(const TableDefn* table, const ColumnDefn& column)
 
 bool IsForeignKeyColumn(const TableDefn* table, const ColumnDefn& column)
 {
-    for (const LCDNode* node = table->constraints->foreignKeys ? table->constraints->foreignKeys->head : nullptr;
-         node; node = node->next)
+    for (const LCDNode* node = table->constraints->foreignKeys ? table->constraints->foreignKeys->head : nullptr; node;
+         node = node->next)
         if (CompareNoCase(static_cast<const ForeignKeyDefn*>(node->data)->localColumn, column.name) == 0)
             return true;
     return false;
@@ -91,7 +93,6 @@ Value SampleValue(const TableDefn* table, const ColumnDefn& column, int row, int
         return SampleText(column, v);
     }
 }
-
 
 std::vector<Value> SampleRow(const TableDefn* table, int row, int variant)
 {
@@ -179,9 +180,9 @@ protected:
                 int index = static_cast<int>(c);
                 QueryCondition* leaf = ValueLeaf(all.get(), *columns[c], row, index);
                 allTree = allTree ? CreateConditionAnd(allTree, leaf, all->pool) : leaf;
-                QueryCondition* pair = CreateConditionOr(ValueLeaf(either.get(), *columns[c], row, index),
-                                                         ValueLeaf(either.get(), *columns[c], next, index),
-                                                         either->pool);
+                QueryCondition* pair =
+                    CreateConditionOr(ValueLeaf(either.get(), *columns[c], row, index),
+                                      ValueLeaf(either.get(), *columns[c], next, index), either->pool);
                 eitherTree = eitherTree ? CreateConditionAnd(eitherTree, pair, either->pool) : pair;
             }
             SetCriteria(all.get(), allTree);
@@ -252,7 +253,7 @@ TEST_P(RoundTrip, ExampleDictionary)
     // The files list parents before the tables that refer to them.
     for (const LCDNode* node = GetTableDefnVector()->head; node; node = node->next)
         tables.push_back(static_cast<const TableDefn*>(node->data));
-    ASSERT_EQ(tables.size(), 21u);  // the inventory and the stored-query tables
+    ASSERT_EQ(tables.size(), 21u); // the inventory and the stored-query tables
     CreateInsertFindUpdateDelete(tables);
 }
 
@@ -306,9 +307,9 @@ TEST_P(RoundTrip, EveryColumnTypeKeysDefaultsAndConstraints)
         << db().LastError();
     std::vector<Value> defaults;
     for (const ColumnDefn* column : ColumnsOf(table))
-        defaults.push_back(column->defaultValue ? Value(NormalOfValue(column->type, column->defaultValue,
-                                                                      column->defaultLength))
-                                                : std::nullopt);
+        defaults.push_back(column->defaultValue
+                               ? Value(NormalOfValue(column->type, column->defaultValue, column->defaultLength))
+                               : std::nullopt);
     defaults[0] = "7", defaults[1] = "x'y", defaults[14] = "dflt";
     // Booleans read back in normal form; MakeRow wants the words.
     for (size_t c = 0; c < defaults.size(); c++)
@@ -388,8 +389,8 @@ TEST_P(RoundTrip, HostileTextsAreData)
     RowPtr only = MakeRow(machine, {"1"});
     ASSERT_TRUE(Run(dialect().insert("Machine", only.get())));
 
-    const std::vector<std::string> texts = {kHostile[0], kHostile[1], kHostile[2], "",
-                                            "line\nbreak\ttab \xE2\x82\xAC", "%_*?"};
+    const std::vector<std::string> texts = {kHostile[0], kHostile[1], kHostile[2], "", "line\nbreak\ttab \xE2\x82\xAC",
+                                            "%_*?"};
     std::vector<RowPtr> rows;
     for (const std::string& text : texts) {
         rows.push_back(MakeRow(tags, {text, text, text + text}));
@@ -434,5 +435,5 @@ TEST_P(RoundTrip, HostileTextsAreData)
 
 TW_INSTANTIATE_ENGINE_TESTS(RoundTrip);
 
-}  // namespace
-}  // namespace sql_engines
+} // namespace
+} // namespace sql_engines

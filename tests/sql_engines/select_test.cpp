@@ -28,16 +28,19 @@ protected:
         for (const char* table : {"Site", "Machine", "InstalledSoftware"})
             ASSERT_TRUE(Run(dialect().create(table)));
         Insert("Site", {{"1", "North", kNull, kNull}, {"2", "South", kNull, kNull}, {"3", "O'Brien's", kNull, kNull}});
-        const char* machines[][4] = {
-            {"1", "1", "alpha", "100"}, {"2", "1", "beta", "200"}, {"3", "2", "gamma", "300"},
-            {"4", "2", "delta", "400"}, {"5", "1", "eps", "500"}};
+        const char* machines[][4] = {{"1", "1", "alpha", "100"},
+                                     {"2", "1", "beta", "200"},
+                                     {"3", "2", "gamma", "300"},
+                                     {"4", "2", "delta", "400"},
+                                     {"5", "1", "eps", "500"}};
         std::vector<std::vector<Value>> rows;
         for (const auto& m : machines)
             rows.push_back({m[0], m[1], m[2], kNull, kNull, "WinNT", kNull, m[3], kNull, "true"});
         Insert("Machine", rows);
-        Insert("InstalledSoftware", {{"1", "P1", kNull, kNull, kNull, kNull, "0"},
-                                     {"1", "P2", kNull, kNull, kNull, kNull, "0"},
-                                     {"3", "P1", kNull, kNull, kNull, kNull, "0"}});
+        Insert("InstalledSoftware",
+               {{"1", "P1", kNull, kNull, kNull, kNull, "0"},
+                {"1", "P2", kNull, kNull, kNull, kNull, "0"},
+                {"3", "P1", kNull, kNull, kNull, kNull, "0"}});
     }
 
     void Insert(const char* table, const std::vector<std::vector<Value>>& rows)
@@ -77,56 +80,62 @@ TEST_P(Selects, JoinsWithAliasesInnerLeftAndTwo)
         AddJoinToQuery(q.get(), "Machine", "m", "Site", "s", QUERY_INNER_JOIN, On(q.get(), "SiteId"),
                        On(q.get(), "SiteId"));
         Sort(q.get(), {Aliased(q.get(), "Machine", "m", "HostName")}, true);
-        EXPECT_EQ(SelectRows(q.get()), (Rows{{"alpha", "North"},
-                                             {"beta", "North"},
-                                             {"delta", "South"},
-                                             {"eps", "North"},
-                                             {"gamma", "South"}}));
+        EXPECT_EQ(
+            SelectRows(q.get()),
+            (Rows{{"alpha", "North"}, {"beta", "North"}, {"delta", "South"}, {"eps", "North"}, {"gamma", "South"}}));
     }
     {
         SCOPED_TRACE("left join");
         QueryPtr q(CreateSelectQuery());
-        Select(q.get(), {Aliased(q.get(), "Machine", "m", "MachineId"),
-                         Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")});
+        Select(
+            q.get(),
+            {Aliased(q.get(), "Machine", "m", "MachineId"), Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")});
         AddJoinToQuery(q.get(), "Machine", "m", "InstalledSoftware", "i", QUERY_LEFT_JOIN, On(q.get(), "MachineId"),
                        On(q.get(), "MachineId"));
-        Sort(q.get(), {Aliased(q.get(), "Machine", "m", "MachineId"),
-                       Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")}, true);
+        Sort(q.get(),
+             {Aliased(q.get(), "Machine", "m", "MachineId"), Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")},
+             true);
         EXPECT_EQ(SelectRows(q.get()),
                   (Rows{{"1", "P1"}, {"1", "P2"}, {"2", kNull}, {"3", "P1"}, {"4", kNull}, {"5", kNull}}));
     }
     {
         SCOPED_TRACE("two inner joins, sorted descending");
         QueryPtr q(CreateSelectQuery());
-        Select(q.get(), {Aliased(q.get(), "Site", "s", "SiteName"), Aliased(q.get(), "Machine", "m", "HostName"),
-                         Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")});
+        Select(q.get(),
+               {Aliased(q.get(), "Site", "s", "SiteName"), Aliased(q.get(), "Machine", "m", "HostName"),
+                Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")});
         AddJoinToQuery(q.get(), "Site", "s", "Machine", "m", QUERY_INNER_JOIN, On(q.get(), "SiteId"),
                        On(q.get(), "SiteId"));
-        AddJoinToQuery(q.get(), "Machine", "m", "InstalledSoftware", "i", QUERY_INNER_JOIN,
-                       On(q.get(), "MachineId"), On(q.get(), "MachineId"));
-        Sort(q.get(), {Aliased(q.get(), "InstalledSoftware", "i", "ProductCode"),
-                       Aliased(q.get(), "Machine", "m", "HostName")}, false);
+        AddJoinToQuery(q.get(), "Machine", "m", "InstalledSoftware", "i", QUERY_INNER_JOIN, On(q.get(), "MachineId"),
+                       On(q.get(), "MachineId"));
+        Sort(q.get(),
+             {Aliased(q.get(), "InstalledSoftware", "i", "ProductCode"), Aliased(q.get(), "Machine", "m", "HostName")},
+             false);
         EXPECT_EQ(SelectRows(q.get()),
                   (Rows{{"North", "alpha", "P2"}, {"South", "gamma", "P1"}, {"North", "alpha", "P1"}}));
     }
     {
         SCOPED_TRACE("two left joins");
         QueryPtr q(CreateSelectQuery());
-        Select(q.get(), {Aliased(q.get(), "Site", "s", "SiteName"), Aliased(q.get(), "Machine", "m", "HostName"),
-                         Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")});
+        Select(q.get(),
+               {Aliased(q.get(), "Site", "s", "SiteName"), Aliased(q.get(), "Machine", "m", "HostName"),
+                Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")});
         AddJoinToQuery(q.get(), "Site", "s", "Machine", "m", QUERY_LEFT_JOIN, On(q.get(), "SiteId"),
                        On(q.get(), "SiteId"));
-        AddJoinToQuery(q.get(), "Machine", "m", "InstalledSoftware", "i", QUERY_LEFT_JOIN,
-                       On(q.get(), "MachineId"), On(q.get(), "MachineId"));
-        Sort(q.get(), {Aliased(q.get(), "Site", "s", "SiteId"), Aliased(q.get(), "Machine", "m", "MachineId"),
-                       Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")}, true);
-        EXPECT_EQ(SelectRows(q.get()), (Rows{{"North", "alpha", "P1"},
-                                             {"North", "alpha", "P2"},
-                                             {"North", "beta", kNull},
-                                             {"North", "eps", kNull},
-                                             {"South", "gamma", "P1"},
-                                             {"South", "delta", kNull},
-                                             {"O'Brien's", kNull, kNull}}));
+        AddJoinToQuery(q.get(), "Machine", "m", "InstalledSoftware", "i", QUERY_LEFT_JOIN, On(q.get(), "MachineId"),
+                       On(q.get(), "MachineId"));
+        Sort(q.get(),
+             {Aliased(q.get(), "Site", "s", "SiteId"), Aliased(q.get(), "Machine", "m", "MachineId"),
+              Aliased(q.get(), "InstalledSoftware", "i", "ProductCode")},
+             true);
+        EXPECT_EQ(SelectRows(q.get()),
+                  (Rows{{"North", "alpha", "P1"},
+                        {"North", "alpha", "P2"},
+                        {"North", "beta", kNull},
+                        {"North", "eps", kNull},
+                        {"South", "gamma", "P1"},
+                        {"South", "delta", kNull},
+                        {"O'Brien's", kNull, kNull}}));
     }
 }
 
@@ -135,47 +144,51 @@ TEST_P(Selects, GroupByWithHaving)
     {
         SCOPED_TRACE("count");
         QueryPtr q(CreateSelectQuery());
-        Select(q.get(), {Aliased(q.get(), "Machine", "m", "SiteId"),
-                         Aliased(q.get(), nullptr, nullptr, nullptr, BRI_SQL_INT, QUERY_AGGREGATE_COUNT)});
+        Select(q.get(),
+               {Aliased(q.get(), "Machine", "m", "SiteId"),
+                Aliased(q.get(), nullptr, nullptr, nullptr, BRI_SQL_INT, QUERY_AGGREGATE_COUNT)});
         FromTable(q.get(), "Machine", "m");
         int32_t two = 2;
-        SetGroupBy(q.get(), CreateGroupByClause(
-                                Columns(q.get(), {Aliased(q.get(), "Machine", "m", "SiteId")}),
-                                Leaf(q.get(), Aliased(q.get(), nullptr, nullptr, nullptr, BRI_SQL_INT,
-                                                      QUERY_AGGREGATE_COUNT),
-                                     QUERY_OP_GREATER, &two, 4),
-                                q->pool));
+        SetGroupBy(q.get(),
+                   CreateGroupByClause(
+                       Columns(q.get(), {Aliased(q.get(), "Machine", "m", "SiteId")}),
+                       Leaf(q.get(), Aliased(q.get(), nullptr, nullptr, nullptr, BRI_SQL_INT, QUERY_AGGREGATE_COUNT),
+                            QUERY_OP_GREATER, &two, 4),
+                       q->pool));
         EXPECT_EQ(SelectRows(q.get()), (Rows{{"1", "3"}}));
     }
     {
         SCOPED_TRACE("sum, sorted descending");
         QueryPtr q(CreateSelectQuery());
-        Select(q.get(), {Aliased(q.get(), "Machine", "m", "SiteId"),
-                         Aliased(q.get(), "Machine", "m", "MemoryMB", BRI_SQL_BIGINT, QUERY_AGGREGATE_SUM)});
+        Select(q.get(),
+               {Aliased(q.get(), "Machine", "m", "SiteId"),
+                Aliased(q.get(), "Machine", "m", "MemoryMB", BRI_SQL_BIGINT, QUERY_AGGREGATE_SUM)});
         FromTable(q.get(), "Machine", "m");
         int64_t least = 700;
-        SetGroupBy(q.get(), CreateGroupByClause(
-                                Columns(q.get(), {Aliased(q.get(), "Machine", "m", "SiteId")}),
-                                Leaf(q.get(), Aliased(q.get(), "Machine", "m", "MemoryMB", BRI_SQL_BIGINT,
-                                                      QUERY_AGGREGATE_SUM),
-                                     QUERY_OP_GREATER_EQUAL, &least, 8),
-                                q->pool));
+        SetGroupBy(q.get(),
+                   CreateGroupByClause(
+                       Columns(q.get(), {Aliased(q.get(), "Machine", "m", "SiteId")}),
+                       Leaf(q.get(), Aliased(q.get(), "Machine", "m", "MemoryMB", BRI_SQL_BIGINT, QUERY_AGGREGATE_SUM),
+                            QUERY_OP_GREATER_EQUAL, &least, 8),
+                       q->pool));
         Sort(q.get(), {Aliased(q.get(), "Machine", "m", "SiteId")}, false);
         EXPECT_EQ(SelectRows(q.get()), (Rows{{"2", "700"}, {"1", "800"}}));
     }
     {
         SCOPED_TRACE("having a quoted text, no aliases");
         QueryPtr q(CreateSelectQuery());
-        Select(q.get(), {Aliased(q.get(), "Site", nullptr, "SiteName", BRI_SQL_VARCHAR),
-                         Aliased(q.get(), nullptr, nullptr, nullptr, BRI_SQL_INT, QUERY_AGGREGATE_COUNT)});
+        Select(q.get(),
+               {Aliased(q.get(), "Site", nullptr, "SiteName", BRI_SQL_VARCHAR),
+                Aliased(q.get(), nullptr, nullptr, nullptr, BRI_SQL_INT, QUERY_AGGREGATE_COUNT)});
         FromTable(q.get(), "Site");
         const char* name = "O'Brien's";
-        SetGroupBy(q.get(), CreateGroupByClause(
-                                Columns(q.get(), {Aliased(q.get(), "Site", nullptr, "SiteName", BRI_SQL_VARCHAR)}),
-                                Leaf(q.get(), Aliased(q.get(), "Site", nullptr, "SiteName", BRI_SQL_VARCHAR,
-                                                      QUERY_AGGREGATE_MAX),
-                                     QUERY_OP_EQUAL, name, static_cast<int32_t>(strlen(name))),
-                                q->pool));
+        SetGroupBy(
+            q.get(),
+            CreateGroupByClause(
+                Columns(q.get(), {Aliased(q.get(), "Site", nullptr, "SiteName", BRI_SQL_VARCHAR)}),
+                Leaf(q.get(), Aliased(q.get(), "Site", nullptr, "SiteName", BRI_SQL_VARCHAR, QUERY_AGGREGATE_MAX),
+                     QUERY_OP_EQUAL, name, static_cast<int32_t>(strlen(name))),
+                q->pool));
         EXPECT_EQ(SelectRows(q.get()), (Rows{{"O'Brien's", "1"}}));
     }
 }
@@ -227,8 +240,9 @@ TEST_P(Selects, SortPagingLikeAndBetween)
         Select(q.get(), {Aliased(q.get(), "Machine", "m", "MachineId")});
         FromTable(q.get(), "Machine", "m");
         const char* range = "200 and 400";
-        SetCriteria(q.get(), Leaf(q.get(), Aliased(q.get(), "Machine", "m", "MemoryMB", BRI_SQL_BIGINT),
-                                  QUERY_OP_BETWEEN, range, static_cast<int32_t>(strlen(range))));
+        SetCriteria(q.get(),
+                    Leaf(q.get(), Aliased(q.get(), "Machine", "m", "MemoryMB", BRI_SQL_BIGINT), QUERY_OP_BETWEEN, range,
+                         static_cast<int32_t>(strlen(range))));
         Sort(q.get(), {Aliased(q.get(), "Machine", "m", "MachineId")}, true);
         EXPECT_EQ(SelectRows(q.get()), (Rows{{"2"}, {"3"}, {"4"}}));
     }
@@ -243,7 +257,7 @@ TW_INSTANTIATE_ENGINE_TESTS(Selects);
 struct RRow {
     int a;
     std::string b;
-    int day;  // of 2024-03
+    int day; // of 2024-03
     bool d;
 };
 
@@ -251,8 +265,8 @@ const char* const kTexts[] = {"a", "b", "c", "cc", "d"};
 
 struct Node {
     uint8_t op;
-    int column = 0;  // 0 a, 1 b, 2 c (date), 3 d (boolean)
-    int value = 0;   // a, index into kTexts, day, truth
+    int column = 0; // 0 a, 1 b, 2 c (date), 3 d (boolean)
+    int value = 0;  // a, index into kTexts, day, truth
     std::unique_ptr<Node> left, right;
 };
 
@@ -262,8 +276,8 @@ std::unique_ptr<Node> RandomTree(std::mt19937& random, int depth)
     if (depth == 0 || random() % 3 == 0) {
         node->column = static_cast<int>(random() % 4);
         // Booleans are compared for equality only.
-        node->op = static_cast<uint8_t>(node->column == 3 ? QUERY_OP_EQUAL + random() % 2
-                                                          : QUERY_OP_LESS + random() % 6);
+        node->op =
+            static_cast<uint8_t>(node->column == 3 ? QUERY_OP_EQUAL + random() % 2 : QUERY_OP_LESS + random() % 6);
         node->value = static_cast<int>(node->column == 3 ? random() % 2 : 1 + random() % 5);
         return node;
     }
@@ -273,16 +287,21 @@ std::unique_ptr<Node> RandomTree(std::mt19937& random, int depth)
     return node;
 }
 
-template <typename T>
-bool Compare(const T& stored, uint8_t op, const T& value)
+template <typename T> bool Compare(const T& stored, uint8_t op, const T& value)
 {
     switch (op) {
-    case QUERY_OP_LESS: return stored < value;
-    case QUERY_OP_GREATER: return stored > value;
-    case QUERY_OP_LESS_EQUAL: return stored <= value;
-    case QUERY_OP_GREATER_EQUAL: return stored >= value;
-    case QUERY_OP_EQUAL: return stored == value;
-    default: return stored != value;
+    case QUERY_OP_LESS:
+        return stored < value;
+    case QUERY_OP_GREATER:
+        return stored > value;
+    case QUERY_OP_LESS_EQUAL:
+        return stored <= value;
+    case QUERY_OP_GREATER_EQUAL:
+        return stored >= value;
+    case QUERY_OP_EQUAL:
+        return stored == value;
+    default:
+        return stored != value;
     }
 }
 
@@ -293,10 +312,14 @@ bool Evaluate(const Node& node, const RRow& row)
     if (node.op == QUERY_OP_OR)
         return Evaluate(*node.left, row) || Evaluate(*node.right, row);
     switch (node.column) {
-    case 0: return Compare(row.a, node.op, node.value);
-    case 1: return Compare(row.b, node.op, std::string(kTexts[node.value - 1]));
-    case 2: return Compare(row.day, node.op, node.value);
-    default: return Compare(row.d, node.op, node.value == 1);
+    case 0:
+        return Compare(row.a, node.op, node.value);
+    case 1:
+        return Compare(row.b, node.op, std::string(kTexts[node.value - 1]));
+    case 2:
+        return Compare(row.day, node.op, node.value);
+    default:
+        return Compare(row.d, node.op, node.value == 1);
     }
 }
 
@@ -314,12 +337,12 @@ QueryCondition* Build(SelectQuery* q, const Node& node, int* leaves)
     static const char* const names[] = {"a", "b", "c", "d"};
     static const uint8_t types[] = {BRI_SQL_INT, BRI_SQL_VARCHAR, BRI_SQL_DATE, BRI_SQL_BOOLEAN};
     const char* alias = (*leaves)++ % 2 ? "r" : nullptr;
-    QueryColumn* column = CreateListColumn(nullptr, alias, names[node.column], nullptr, 0, types[node.column], 0,
-                                           q->pool);
-    std::string text = node.column == 0   ? std::to_string(node.value)
-                       : node.column == 1 ? kTexts[node.value - 1]
-                       : node.column == 2 ? DateText(node.value)
-                                          : (node.value ? "true" : "false");
+    QueryColumn* column =
+        CreateListColumn(nullptr, alias, names[node.column], nullptr, 0, types[node.column], 0, q->pool);
+    std::string text = node.column == 0 ? std::to_string(node.value)
+        : node.column == 1              ? kTexts[node.value - 1]
+        : node.column == 2              ? DateText(node.value)
+                                        : (node.value ? "true" : "false");
     void* value = nullptr;
     int32_t length = 0;
     EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, types[node.column], text.c_str()), VELMORA_SUCCESS);
@@ -328,15 +351,16 @@ QueryCondition* Build(SelectQuery* q, const Node& node, int* leaves)
     return leaf;
 }
 
-class RandomTrees : public SqlOnEngine {};
+class RandomTrees : public SqlOnEngine { };
 
 TEST_P(RandomTrees, SelectTheRowsTheTreeSelects)
 {
-    const TableDefn* table = Define("R", {{"id", BRI_SQL_INT, nullptr, 0, false},
-                                          {"a", BRI_SQL_INT},
-                                          {"b", BRI_SQL_VARCHAR, nullptr, 10},
-                                          {"c", BRI_SQL_DATE},
-                                          {"d", BRI_SQL_BOOLEAN}},
+    const TableDefn* table = Define("R",
+                                    {{"id", BRI_SQL_INT, nullptr, 0, false},
+                                     {"a", BRI_SQL_INT},
+                                     {"b", BRI_SQL_VARCHAR, nullptr, 10},
+                                     {"c", BRI_SQL_DATE},
+                                     {"d", BRI_SQL_BOOLEAN}},
                                     {"id"});
     ASSERT_TRUE(Run(dialect().create("R")));
     std::mt19937 random(20240301);
@@ -345,9 +369,11 @@ TEST_P(RandomTrees, SelectTheRowsTheTreeSelects)
         RRow row{1 + static_cast<int>(random() % 5), kTexts[random() % 5], 1 + static_cast<int>(random() % 5),
                  random() % 2 == 1};
         data.push_back(row);
-        ASSERT_TRUE(Run(dialect().insert("R", MakeRow(table, {std::to_string(id), std::to_string(row.a), row.b,
-                                                               DateText(row.day), row.d ? "true" : "false"})
-                                                  .get())));
+        ASSERT_TRUE(Run(dialect().insert(
+            "R",
+            MakeRow(table,
+                    {std::to_string(id), std::to_string(row.a), row.b, DateText(row.day), row.d ? "true" : "false"})
+                .get())));
     }
     for (int round = 0; round < 60; round++) {
         std::unique_ptr<Node> tree = RandomTree(random, 4);
@@ -356,8 +382,8 @@ TEST_P(RandomTrees, SelectTheRowsTheTreeSelects)
         FromTable(q.get(), "R", "r");
         int leaves = 0;
         SetCriteria(q.get(), Build(q.get(), *tree, &leaves));
-        SetSort(q.get(), CreateSortClause(Columns(q.get(), {Col(q.get(), "id", BRI_SQL_INT, nullptr, "r")}), 1,
-                                          q->pool));
+        SetSort(q.get(),
+                CreateSortClause(Columns(q.get(), {Col(q.get(), "id", BRI_SQL_INT, nullptr, "r")}), 1, q->pool));
         Rows expected;
         for (int id = 0; id < 30; id++)
             if (Evaluate(*tree, data[id]))
@@ -370,5 +396,5 @@ TEST_P(RandomTrees, SelectTheRowsTheTreeSelects)
 
 TW_INSTANTIATE_ENGINE_TESTS(RandomTrees);
 
-}  // namespace
-}  // namespace sql_engines
+} // namespace
+} // namespace sql_engines

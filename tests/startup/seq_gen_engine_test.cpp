@@ -96,8 +96,8 @@ TEST_P(SeqGenOnEngine, BatchesFollowTheStoredEndWhateverTheName)
         long long storedEnd;
     };
     const Case cases[] = {
-        {"Plain", {1, 300}, {301, 600}, 600},           // first use inserts the row
-        {"Stored", {601, 900}, {901, 1200}, 1200},      // continues after a stored end
+        {"Plain", {1, 300}, {301, 600}, 600},            // first use inserts the row
+        {"Stored", {601, 900}, {901, 1200}, 1200},       // continues after a stored end
         {"It's \\ odd'; --", {1, 300}, {301, 600}, 600}, // quotes and backslashes stay text
         {std::string(SEQ_NAME_MAX_LENGTH, 'n'), {1, 300}, {301, 600}, 600},
     };
@@ -170,7 +170,7 @@ protected:
         _exit(5);
     ColumnDefn column{};
     column.generatorName = const_cast<char*>("Race");
-    StoreSeqBatch("Race", 1, 0);  // an empty batch: the first draw reserves
+    StoreSeqBatch("Race", 1, 0); // an empty batch: the first draw reserves
     for (int i = 0; i < count; i++)
         fprintf(out, "%d\n", GenerateID("Race", &column));
     fclose(out);
@@ -225,4 +225,4 @@ TW_INSTANTIATE_ENGINE_TESTS(SeqGenOnEngine, tw::engines::Engine::sqlite, tw::eng
 TW_INSTANTIATE_ENGINE_TESTS(SeqGenRace, tw::engines::Engine::sqlite, tw::engines::Engine::postgresql,
                             tw::engines::Engine::mariadb);
 
-}  // namespace
+} // namespace

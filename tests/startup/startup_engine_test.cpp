@@ -65,8 +65,8 @@ private:
 std::string ConnParamsLine(const ConnParamsEntry& entry)
 {
     auto word = [](const char* text) { return text && *text ? std::string(text) : std::string("NULL"); };
-    return "velmora 1 " + word(entry.dsn) + " " + (entry.userId ? entry.userId : "agent") + " " +
-           word(entry.password) + " 0 main ODBC " + entry.databaseType + " NO\n";
+    return "velmora 1 " + word(entry.dsn) + " " + (entry.userId ? entry.userId : "agent") + " " + word(entry.password) +
+        " 0 main ODBC " + entry.databaseType + " NO\n";
 }
 
 class StartupOnEngine : public tw::engines::EngineTest {
@@ -123,25 +123,37 @@ TEST(StartupFailure, EachStepStopsTheStartAndWritesNothing)
     struct Case {
         const char* what;
         bool setRoot;
-        std::vector<std::pair<std::string, std::string>> files;  // written; empty text: removed
+        std::vector<std::pair<std::string, std::string>> files; // written; empty text: removed
         const char* expected;
     };
     const Case cases[] = {
-        {"no root, no files", false, {{"datadictionary.txt", ""}, {"dsn_table_map.txt", ""}},
+        {"no root, no files",
+         false,
+         {{"datadictionary.txt", ""}, {"dsn_table_map.txt", ""}},
          "LoadAllDataDictFiles failed."},
         {"no root, no connparams.txt", false, {}, "LoadConnParamsEntryFromFile failed."},
-        {"no map", true, {{"dsn_table_map.txt", ""}, {"connparams.txt", good}},
+        {"no map",
+         true,
+         {{"dsn_table_map.txt", ""}, {"connparams.txt", good}},
          "LoadDataSourceMapEntryFromFile failed."},
-        {"empty connparams.txt", true, {{"connparams.txt", "\n"}},
+        {"empty connparams.txt",
+         true,
+         {{"connparams.txt", "\n"}},
          "No entires in data source vector. InitVelmora failed."},
-        {"a line of three words", true, {{"connparams.txt", "velmora 1 VelmoraTest\n"}},
+        {"a line of three words",
+         true,
+         {{"connparams.txt", "velmora 1 VelmoraTest\n"}},
          "No entires in data source vector. InitVelmora failed."},
-        {"unknown database type", true, {{"connparams.txt", "velmora 1 VelmoraTest agent NULL 0 main ODBC SQLIT NO\n"}},
+        {"unknown database type",
+         true,
+         {{"connparams.txt", "velmora 1 VelmoraTest agent NULL 0 main ODBC SQLIT NO\n"}},
          "connparams.txt: connection main has the database type SQLIT; known are MYSQL, PGSQL, FIREBIRD, SQLITE."},
-        {"map names an undefined connection", true,
+        {"map names an undefined connection",
+         true,
          {{"connparams.txt", good}, {"dsn_table_map.txt", "Site main\nMachine mian\n"}},
          "dsn_table_map.txt: table Machine is mapped to connection mian, which connparams.txt does not define."},
-        {"no such data source", true,
+        {"no such data source",
+         true,
          {{"connparams.txt", "velmora 1 NoSuchSource agent NULL 0 main ODBC SQLITE NO\n"}},
          "EstablishDBConnections failed."},
     };
@@ -158,7 +170,7 @@ TEST(StartupFailure, EachStepStopsTheStartAndWritesNothing)
                 root.Write(name, text);
         }
         if (!c.setRoot)
-            fs::rename(root.data(), root.root() + "/elsewhere");  // ../data holds only what the case wrote
+            fs::rename(root.data(), root.root() + "/elsewhere"); // ../data holds only what the case wrote
         if (!c.setRoot && std::string(c.expected).find("Conn") != std::string::npos) {
             // The dictionary and the map are in ../data, connparams.txt nowhere.
             fs::create_directories(root.data());
@@ -174,4 +186,4 @@ TEST(StartupFailure, EachStepStopsTheStartAndWritesNothing)
     }
 }
 
-}  // namespace
+} // namespace

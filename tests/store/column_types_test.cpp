@@ -111,12 +111,29 @@ TEST(ColumnTypeFacts, AgreeWithTheParserAndTheConverters)
         bool quoted;
     };
     const Row kRows[] = {
-        {"x", 0, false},           {"-1", 1, false},   {"1", 1, false},    {"-1", 2, false},
-        {"1", 2, false},           {"-1", 4, false},   {"1", 4, false},    {"-1", 8, false},
-        {"1", 8, false},           {"1.5", 4, false},  {"1.5", 8, false},  {"1.5", 4, false},
-        {"1.50", 0, false},        {"1.5", 0, false},  {"abc", 0, true},   {"abc", 0, true},
-        {"2024-01-02", 4, true},   {"10:11:12", 3, true}, {"2024-01-02 10:11:12", 11, true},
-        {"true", 1, false},        {"ab", 0, true},    {"ab", 0, false},   {"abc", 0, true},
+        {"x", 0, false},
+        {"-1", 1, false},
+        {"1", 1, false},
+        {"-1", 2, false},
+        {"1", 2, false},
+        {"-1", 4, false},
+        {"1", 4, false},
+        {"-1", 8, false},
+        {"1", 8, false},
+        {"1.5", 4, false},
+        {"1.5", 8, false},
+        {"1.5", 4, false},
+        {"1.50", 0, false},
+        {"1.5", 0, false},
+        {"abc", 0, true},
+        {"abc", 0, true},
+        {"2024-01-02", 4, true},
+        {"10:11:12", 3, true},
+        {"2024-01-02 10:11:12", 11, true},
+        {"true", 1, false},
+        {"ab", 0, true},
+        {"ab", 0, false},
+        {"abc", 0, true},
     };
     static_assert(sizeof kRows / sizeof *kRows == BRI_SQL_MAX_TYPE + 1);
     for (int code = 0; code <= BRI_SQL_MAX_TYPE; code++) {
@@ -237,8 +254,8 @@ TEST(ColumnValues, AllocateStoresEveryType)
         EXPECT_EQ(AllocateAndCopyColumnValue(&value, &length, type, "x"), VELMORA_SUCCESS) << int{type};
         EXPECT_EQ(value, nullptr);
         EXPECT_EQ(length, 0);
-        EXPECT_EQ(log.Lines().back(), "[TRACE] AllocateAndCopyColumnValue : type " + std::to_string(type) +
-                                          " stores no value");
+        EXPECT_EQ(log.Lines().back(),
+                  "[TRACE] AllocateAndCopyColumnValue : type " + std::to_string(type) + " stores no value");
     }
     void* value = nullptr;
     int32_t length = 0;
@@ -260,8 +277,8 @@ TEST(ColumnValues, DatesHaveOneFormWhicheverConverterMadeThem)
         EXPECT_EQ(both.length, 11);
         EXPECT_EQ(Text(both, BRI_SQL_DATETIME), "2023-01-31 23:59:58");
         // A date-time text in a DATE column keeps the date.
-        Value cut = allocate ? Allocate("2023-01-31 23:59:58", BRI_SQL_DATE)
-                             : Convert("2023-01-31 23:59:58", BRI_SQL_DATE);
+        Value cut =
+            allocate ? Allocate("2023-01-31 23:59:58", BRI_SQL_DATE) : Convert("2023-01-31 23:59:58", BRI_SQL_DATE);
         EXPECT_EQ(Text(cut, BRI_SQL_DATE), "2023-01-31");
         Value time_only = Convert("10:30:00", BRI_SQL_DATETIME);
         EXPECT_EQ(Text(time_only, BRI_SQL_DATETIME), "0000-00-00 10:30:00");

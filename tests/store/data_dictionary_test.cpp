@@ -29,7 +29,6 @@ std::string Col(const std::string& name, const std::string& type, const std::str
 
 class DictionaryTest : public StoreRegistriesTest {
 protected:
-
     // Loads one XML file of the given content.
     void Load(const std::string& xml)
     {
@@ -57,7 +56,7 @@ protected:
 TEST_F(DictionaryTest, ExampleInventoryLoads)
 {
     ASSERT_EQ(LoadDataDictFiles(TW_EXAMPLE_DATA_DIR), VELMORA_SUCCESS);
-    EXPECT_EQ(gv_tableDefns.count, 21);  // the inventory and the stored-query tables
+    EXPECT_EQ(gv_tableDefns.count, 21); // the inventory and the stored-query tables
     TableDefn* machine = GetTableDefnByName("machine");
     ASSERT_NE(machine, nullptr);
     EXPECT_STREQ(machine->description, "A managed endpoint as its agent last reported it.");
@@ -90,10 +89,11 @@ TEST_F(DictionaryTest, ExampleInventoryLoads)
 
 TEST_F(DictionaryTest, ColumnFlagsFollowTheirTexts)
 {
-    LoadTables(Table("T", "<columns>" + Col("a", "INTEGER") + Col("b", "INTEGER", "<nullable>TRUE</nullable>") +
-                              Col("c", "INTEGER", "<nullable>no</nullable><unique>TRUE</unique>") +
-                              Col("d", "INTEGER", "<unique>true</unique>") +
-                              Col("e", "CHAR", "<max-size>300</max-size>") + "</columns>"));
+    LoadTables(Table("T",
+                     "<columns>" + Col("a", "INTEGER") + Col("b", "INTEGER", "<nullable>TRUE</nullable>") +
+                         Col("c", "INTEGER", "<nullable>no</nullable><unique>TRUE</unique>") +
+                         Col("d", "INTEGER", "<unique>true</unique>") + Col("e", "CHAR", "<max-size>300</max-size>") +
+                         "</columns>"));
     TableDefn* table = GetTableDefnByName("T");
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(ColumnAt(table, 0)->nullable, 1);
@@ -110,15 +110,16 @@ TEST_F(DictionaryTest, ColumnFlagsFollowTheirTexts)
 
 TEST_F(DictionaryTest, TwoPairCascadingForeignKey)
 {
-    LoadTables(Table("Child", "<columns>" + Col("a", "INTEGER") + Col("b", "INTEGER") +
-                                  "</columns><foreign-keys><foreign-key reference-table-name=\"Parent\" "
-                                  "isbidirectional=\"true\"><fk-columns>"
-                                  "<fk-column><fk-local-column>a</fk-local-column>"
-                                  "<fk-reference-column>pa</fk-reference-column></fk-column>"
-                                  "<fk-column><fk-local-column>b</fk-local-column>"
-                                  "<fk-reference-column>pb</fk-reference-column></fk-column>"
-                                  "</fk-columns><fk-constraints>ON-DELETE-CASCADE</fk-constraints>"
-                                  "</foreign-key></foreign-keys>"));
+    LoadTables(Table("Child",
+                     "<columns>" + Col("a", "INTEGER") + Col("b", "INTEGER") +
+                         "</columns><foreign-keys><foreign-key reference-table-name=\"Parent\" "
+                         "isbidirectional=\"true\"><fk-columns>"
+                         "<fk-column><fk-local-column>a</fk-local-column>"
+                         "<fk-reference-column>pa</fk-reference-column></fk-column>"
+                         "<fk-column><fk-local-column>b</fk-local-column>"
+                         "<fk-reference-column>pb</fk-reference-column></fk-column>"
+                         "</fk-columns><fk-constraints>ON-DELETE-CASCADE</fk-constraints>"
+                         "</foreign-key></foreign-keys>"));
     TableDefn* table = GetTableDefnByName("child");
     ASSERT_NE(table, nullptr);
     ASSERT_NE(table->constraints->foreignKeys, nullptr);
@@ -140,14 +141,15 @@ TEST_F(DictionaryTest, TwoPairCascadingForeignKey)
 TEST_F(DictionaryTest, DescriptionBetweenColumnsAndKeysHidesTheKeys)
 {
     LogCapture log;
-    LoadTables(Table("T", "<columns>" + Col("id", "INTEGER") +
-                              "</columns><description>late</description>"
-                              "<primary-key><primary-key-column>id</primary-key-column></primary-key>"));
+    LoadTables(Table("T",
+                     "<columns>" + Col("id", "INTEGER") +
+                         "</columns><description>late</description>"
+                         "<primary-key><primary-key-column>id</primary-key-column></primary-key>"));
     TableDefn* table = GetTableDefnByName("T");
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->constraints->primaryKeyCount, 0);
     EXPECT_EQ(table->description, nullptr);
-    EXPECT_TRUE(Logged(log, "[ERROR] "));                  // "\nDescription tag ambiguity \n"
+    EXPECT_TRUE(Logged(log, "[ERROR] "));                   // "\nDescription tag ambiguity \n"
     EXPECT_TRUE(Logged(log, "Description tag ambiguity ")); // second line of that message
     EXPECT_TRUE(Logged(log, "[ERROR] Element primary-key of table T is out of place and ignored."));
 }
@@ -156,17 +158,18 @@ TEST_F(DictionaryTest, BadTablesAreSkippedAndTheRestLoads)
 {
     LogCapture log;
     std::string good = Table("Good", "<columns>" + Col("id", "INTEGER") + "</columns>");
-    LoadTables(good +
-               Table("FromOnly",
-                     "<columns>" + Col("r", "INTEGER", "<allowed-values><from>1</from></allowed-values>") +
-                         "</columns>") +
-               Table("NoFkColumns", "<columns>" + Col("x", "INTEGER") +
-                                        "</columns><foreign-keys><foreign-key reference-table-name=\"Good\">"
-                                        "<fk-columns></fk-columns></foreign-key></foreign-keys>") +
-               Table("ValueWithChild",
-                     "<columns>" + Col("v", "INTEGER", "<allowed-values><value>1<b/></value></allowed-values>") +
-                         "</columns>") +
-               Table("After", "<columns>" + Col("id", "INTEGER") + "</columns>"));
+    LoadTables(
+        good +
+        Table("FromOnly",
+              "<columns>" + Col("r", "INTEGER", "<allowed-values><from>1</from></allowed-values>") + "</columns>") +
+        Table("NoFkColumns",
+              "<columns>" + Col("x", "INTEGER") +
+                  "</columns><foreign-keys><foreign-key reference-table-name=\"Good\">"
+                  "<fk-columns></fk-columns></foreign-key></foreign-keys>") +
+        Table("ValueWithChild",
+              "<columns>" + Col("v", "INTEGER", "<allowed-values><value>1<b/></value></allowed-values>") +
+                  "</columns>") +
+        Table("After", "<columns>" + Col("id", "INTEGER") + "</columns>"));
     EXPECT_EQ(gv_tableDefns.count, 2);
     EXPECT_NE(GetTableDefnByName("Good"), nullptr);
     EXPECT_NE(GetTableDefnByName("After"), nullptr);
@@ -181,10 +184,11 @@ TEST_F(DictionaryTest, AWrongTypeOrSizeKeepsTheTableAndMarksTheColumn)
     // One typo must not remove a table: an unknown type name loads as type
     // 0, a size that is no number as -1; each is reported.
     LogCapture log;
-    LoadTables(Table("Gadget", "<columns>" + Col("id", "INTEGER") + Col("shape", "GEOMETRY") +
-                                   Col("label", "CHAR", "<max-size>ten</max-size>") +
-                                   "<column name=\"untyped\"><max-size>4</max-size></column>" +
-                                   Col("long", "CHAR", "<max-size>+300</max-size>") + "</columns>"));
+    LoadTables(Table("Gadget",
+                     "<columns>" + Col("id", "INTEGER") + Col("shape", "GEOMETRY") +
+                         Col("label", "CHAR", "<max-size>ten</max-size>") +
+                         "<column name=\"untyped\"><max-size>4</max-size></column>" +
+                         Col("long", "CHAR", "<max-size>+300</max-size>") + "</columns>"));
     TableDefn* table = GetTableDefnByName("Gadget");
     ASSERT_NE(table, nullptr);
     ASSERT_EQ(table->columns->count, 5);
@@ -206,10 +210,12 @@ TEST_F(DictionaryTest, AWrongTypeOrSizeKeepsTheTableAndMarksTheColumn)
         EXPECT_EQ(column->maxSize, kColumns[i].maxSize) << kColumns[i].name;
     }
     EXPECT_TRUE(Logged(log, "[ERROR] Column data type not supported - Error while creating column definition."));
-    EXPECT_TRUE(Logged(log, "[ERROR] Column shape of table Gadget: data type GEOMETRY is not supported; the column "
-                            "has type 0."));
-    EXPECT_TRUE(Logged(log, "[ERROR] Column untyped of table Gadget: data type missing is not supported; the "
-                            "column has type 0."));
+    EXPECT_TRUE(Logged(log,
+                       "[ERROR] Column shape of table Gadget: data type GEOMETRY is not supported; the column "
+                       "has type 0."));
+    EXPECT_TRUE(Logged(log,
+                       "[ERROR] Column untyped of table Gadget: data type missing is not supported; the "
+                       "column has type 0."));
     EXPECT_TRUE(Logged(log, "[ERROR] Invalid max-size ten of column label in table Gadget; its maximum size is -1."));
     EXPECT_FALSE(Logged(log, "[ERROR] Table Gadget is not loaded."));
 }
@@ -238,7 +244,7 @@ TEST_F(DictionaryTest, HugeTextNodeIsRefused)
 {
     LogCapture log(2);
     std::string xml = "<data-dictionary><table name=\"Big\"><description>" + std::string(11 * 1000 * 1000, 'x') +
-                      "</description><columns>" + Col("id", "INTEGER") + "</columns></table></data-dictionary>";
+        "</description><columns>" + Col("id", "INTEGER") + "</columns></table></data-dictionary>";
     Load(xml);
     EXPECT_EQ(GetTableDefnByName("Big"), nullptr);
     EXPECT_TRUE(Logged(log, "[ERROR] " + dir_.file("dict.xml") + " : failed to parse"));
@@ -265,7 +271,7 @@ TEST_F(DictionaryTest, TextSplitIntoManyPiecesIsJoinedInLinearMemory)
     for (int i = 0; i < 10000; i++)
         pieces += "ab<!---->c<![CDATA[d]]>";
     std::string xml = "<data-dictionary><table name=\"Split\"><description>" + pieces + "</description><columns>" +
-                      Col("id", "INTEGER") + "</columns></table></data-dictionary>";
+        Col("id", "INTEGER") + "</columns></table></data-dictionary>";
     std::string path = dir_.file("dict.xml");
     WriteWholeFile(path, xml);
     g_requestedBytes = 0;
@@ -313,8 +319,9 @@ TEST_F(DictionaryTest, ListFileFromTheRootOrNextToTheWorkingDirectory)
     EXPECT_EQ(LoadAllDataDictFiles(), VELMORA_FAILURE);
     EXPECT_TRUE(Logged(log, "[ERROR] Cannot open DataDictionary File."));
 
-    WriteWholeFile(data + "/a.xml", "<data-dictionary>" + Table("A", "<columns>" + Col("id", "INTEGER") + "</columns>") +
-                                        "</data-dictionary>");
+    WriteWholeFile(data + "/a.xml",
+                   "<data-dictionary>" + Table("A", "<columns>" + Col("id", "INTEGER") + "</columns>") +
+                       "</data-dictionary>");
     WriteWholeFile(data + "/datadictionary.txt", "a.xml\n  missing.xml " + std::string(5000, 'n') + "\n");
     // Relative to the working directory: ../data/datadictionary.txt.
     EXPECT_EQ(LoadAllDataDictFiles(), VELMORA_SUCCESS);

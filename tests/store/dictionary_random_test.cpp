@@ -14,15 +14,43 @@
 
 namespace {
 
-const char* const kElements[] = {
-    "data-dictionary", "table", "description", "columns", "column", "data-type", "nullable", "max-size",
-    "default-value", "unique", "uniquevalue-generation", "generator-name", "allowed-values", "value", "from",
-    "to", "primary-key", "primary-key-column", "foreign-keys", "foreign-key", "fk-columns", "fk-column",
-    "fk-local-column", "fk-reference-column", "fk-constraints", "TABLE", "Column"};
-const char* const kTexts[] = {"INTEGER", "CHAR", "TIMESTAMP", "BOOLEAN", "true", "TRUE", "300", "-1", "12a",
-                              "ON-DELETE-CASCADE", "2024-01-01", "x", "", "yes", "99999999999"};
-const char* const kAttributes[] = {" name=\"T\"", " name=\"c\"", " reference-table-name=\"T\"",
-                                   " isbidirectional=\"true\"", " system=\"1\"", " other=\"o\"", ""};
+const char* const kElements[] = {"data-dictionary",
+                                 "table",
+                                 "description",
+                                 "columns",
+                                 "column",
+                                 "data-type",
+                                 "nullable",
+                                 "max-size",
+                                 "default-value",
+                                 "unique",
+                                 "uniquevalue-generation",
+                                 "generator-name",
+                                 "allowed-values",
+                                 "value",
+                                 "from",
+                                 "to",
+                                 "primary-key",
+                                 "primary-key-column",
+                                 "foreign-keys",
+                                 "foreign-key",
+                                 "fk-columns",
+                                 "fk-column",
+                                 "fk-local-column",
+                                 "fk-reference-column",
+                                 "fk-constraints",
+                                 "TABLE",
+                                 "Column"};
+const char* const kTexts[] = {"INTEGER",    "CHAR", "TIMESTAMP", "BOOLEAN", "true",
+                              "TRUE",       "300",  "-1",        "12a",     "ON-DELETE-CASCADE",
+                              "2024-01-01", "x",    "",          "yes",     "99999999999"};
+const char* const kAttributes[] = {" name=\"T\"",
+                                   " name=\"c\"",
+                                   " reference-table-name=\"T\"",
+                                   " isbidirectional=\"true\"",
+                                   " system=\"1\"",
+                                   " other=\"o\"",
+                                   ""};
 
 std::string Soup(std::mt19937& random, int depth)
 {
@@ -77,8 +105,8 @@ TEST(DictionaryRandomInput, NeverCrashesOrLeaks)
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(6);
     int runs = 0;
     while (std::chrono::steady_clock::now() < deadline && runs < 20000) {
-        std::string input = runs % 2 ? Mutate(seed_text, random)
-                                     : "<data-dictionary>" + Soup(random, 0) + "</data-dictionary>";
+        std::string input =
+            runs % 2 ? Mutate(seed_text, random) : "<data-dictionary>" + Soup(random, 0) + "</data-dictionary>";
         WriteWholeFile(path, input);
         EXPECT_EQ(XmlDataParser(path.c_str()), VELMORA_SUCCESS);
         // Whatever loaded is consistent enough to print and look up.

@@ -109,9 +109,10 @@ TEST_F(TableDefnTest, LookupsByNameAndTheirMessages)
     EXPECT_EQ(GetColumnDefnEntry(nullptr, "ID"), nullptr);
     EXPECT_EQ(GetDefaultValue("Machine", nullptr, &found), nullptr);
     EXPECT_EQ(GetColumnDefnType("Nowhere", "ID"), 0);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[ERROR] Table Name is NULL.", "[ERROR] Cannot fetch default value;",
-                                                     "[ERROR] Cannot fetch default value;",
-                                                     "[ERROR] No definition found for table Nowhere"}));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"[ERROR] Table Name is NULL.", "[ERROR] Cannot fetch default value;",
+                                        "[ERROR] Cannot fetch default value;",
+                                        "[ERROR] No definition found for table Nowhere"}));
 }
 
 TEST_F(TableDefnTest, FirstDefinitionWinsAndRemovalFreesIt)

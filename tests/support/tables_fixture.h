@@ -78,7 +78,10 @@ inline RowObject* MachineRow(std::initializer_list<const char*> texts, uint8_t s
     return Row(kMachineTypes, texts, state);
 }
 
-inline int32_t IntAt(const RowObject* row, int i) { return static_cast<int32_t>(ColumnValueToInt64(row->values[i], row->lengths[i], BRI_SQL_INT)); }
+inline int32_t IntAt(const RowObject* row, int i)
+{
+    return static_cast<int32_t>(ColumnValueToInt64(row->values[i], row->lengths[i], BRI_SQL_INT));
+}
 
 // The IDs of a result's rows, in order.
 inline std::vector<int32_t> Ids(ResultData* result)

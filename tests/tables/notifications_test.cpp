@@ -27,8 +27,8 @@ std::vector<Heard> g_heard;
 void Keep(const IMDSNotification* n, const char* listener)
 {
     const char* name = static_cast<const char*>(n->row->values[1]);
-    g_heard.push_back({listener, n->tableName, n->row->state, name ? name : "NULL",
-                       n->time && n->time->date && n->time->time});
+    g_heard.push_back(
+        {listener, n->tableName, n->row->state, name ? name : "NULL", n->time && n->time->date && n->time->time});
 }
 
 void AddListener(const char* name, uint8_t eventType, std::initializer_list<const char*> tables,

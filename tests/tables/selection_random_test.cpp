@@ -20,9 +20,9 @@ struct Col {
     const char* name;
     uint8_t type;
 };
-const Col kColumns[] = {{"Id", BRI_SQL_INT},      {"Small", BRI_SQL_SMALLINT}, {"Tiny", BRI_SQL_UNSIGNED_TINYINT},
-                        {"Big", BRI_SQL_BIGINT},  {"Count", BRI_SQL_UNSIGNED_INT}, {"Ratio", BRI_SQL_FLOAT},
-                        {"Label", BRI_SQL_VARCHAR}, {"Day", BRI_SQL_DATE},       {"Flag", BRI_SQL_BOOLEAN}};
+const Col kColumns[] = {{"Id", BRI_SQL_INT},        {"Small", BRI_SQL_SMALLINT},     {"Tiny", BRI_SQL_UNSIGNED_TINYINT},
+                        {"Big", BRI_SQL_BIGINT},    {"Count", BRI_SQL_UNSIGNED_INT}, {"Ratio", BRI_SQL_FLOAT},
+                        {"Label", BRI_SQL_VARCHAR}, {"Day", BRI_SQL_DATE},           {"Flag", BRI_SQL_BOOLEAN}};
 const int kColumnCount = sizeof kColumns / sizeof kColumns[0];
 
 bool ReferenceLeaf(const CriteriaNode* leaf, const RowObject* row)
@@ -52,7 +52,7 @@ bool Reference(const CriteriaNode* node, const RowObject* row)
 
 class Generator {
 public:
-    explicit Generator(unsigned seed) : random_(seed) {}
+    explicit Generator(unsigned seed) : random_(seed) { }
 
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
 
@@ -109,7 +109,7 @@ private:
     std::mt19937 random_;
 };
 
-class SelectionRandomTest : public TablesTest {};
+class SelectionRandomTest : public TablesTest { };
 
 TEST_F(SelectionRandomTest, SelectionsAgreeWithTheReferenceEvaluation)
 {

@@ -200,7 +200,7 @@ TEST_F(TableDataTest, ConditionsSelectRowsAndUnknownColumnsMatchNothing)
     EXPECT_EQ(ids("Nope = 1 or ID = 2"), std::vector<int32_t>{2});
     EXPECT_EQ(ids("Price = 1.5 and ID < 3"), (std::vector<int32_t>{1, 2}));
     EXPECT_EQ(ids("Seen = '2020-01-01 00:00:00'"), std::vector<int32_t>{}); // no ordering for dates
-    EXPECT_EQ(ids("ID = 1 AND ID = 2"), std::vector<int32_t>{-99});        // a syntax error
+    EXPECT_EQ(ids("ID = 1 AND ID = 2"), std::vector<int32_t>{-99});         // a syntax error
     EXPECT_EQ(ids("ID = -1"), std::vector<int32_t>{-99});
     EXPECT_EQ(SelectRows("Nowhere", nullptr), nullptr);
 
@@ -315,9 +315,9 @@ TEST_F(TableDataTest, ListingsAreNotLimitedInLength)
     BriDateTimeValue seen{};
     seen.date = BriDate{2023, 1, 2};
     seen.time = BriTime{3, 4, 5};
-    ASSERT_EQ(UpdateRowObject("Machine", GetTableDataByName("Machine")->firstRow, "Seen", &seen,
-                              BRI_DATETIME_VALUE_LENGTH),
-              VELMORA_SUCCESS);
+    ASSERT_EQ(
+        UpdateRowObject("Machine", GetTableDataByName("Machine")->firstRow, "Seen", &seen, BRI_DATETIME_VALUE_LENGTH),
+        VELMORA_SUCCESS);
     char* text = ToStringTableData(GetTableDataByName("Machine"));
     ASSERT_NE(text, nullptr);
     std::string listing(text);
@@ -344,12 +344,13 @@ TEST_F(TablesTest, AColumnOfUnknownTypeIsCarriedThroughEveryRoutine)
 {
     TempDir dir;
     std::string path = dir.file("dict.xml");
-    WriteWholeFile(path, "<data-dictionary><table name=\"Gadget\"><columns>"
-                         "<column name=\"Id\"><data-type>INTEGER</data-type></column>"
-                         "<column name=\"Shape\"><data-type>GEOMETRY</data-type>"
-                         "<default-value>POINT</default-value></column>"
-                         "<column name=\"Label\"><data-type>CHAR</data-type><max-size>x</max-size></column>"
-                         "</columns></table></data-dictionary>");
+    WriteWholeFile(path,
+                   "<data-dictionary><table name=\"Gadget\"><columns>"
+                   "<column name=\"Id\"><data-type>INTEGER</data-type></column>"
+                   "<column name=\"Shape\"><data-type>GEOMETRY</data-type>"
+                   "<default-value>POINT</default-value></column>"
+                   "<column name=\"Label\"><data-type>CHAR</data-type><max-size>x</max-size></column>"
+                   "</columns></table></data-dictionary>");
     ASSERT_EQ(LoadDataDictFromXMLFile(path.c_str()), VELMORA_SUCCESS);
     ASSERT_EQ(GetColumnDefnType("Gadget", "Shape"), BRI_SQL_NOT_SUPPORTED_TYPE);
     ASSERT_EQ(CreateTable("Gadget"), VELMORA_SUCCESS);

@@ -10,7 +10,7 @@ using namespace tables_fixture;
 
 namespace {
 
-void NoOp(const IMDSNotification*, const char*) {}
+void NoOp(const IMDSNotification*, const char*) { }
 
 class TableFaultsTest : public TablesTest {
 protected:
@@ -48,7 +48,9 @@ TEST_F(TableFaultsTest, CreatingTablesAndViews)
         int result = CreateTable("Machine");
         const char* names[] = {"Machine"};
         CustomViewDefn* view = CreateCustomViewDefn(1, names);
-        int added = view ? AddViewColumnDefn(view, static_cast<ColumnDefn*>(GetTableDefnByName("Machine")->columns->head->data)) : 0;
+        int added = view
+            ? AddViewColumnDefn(view, static_cast<ColumnDefn*>(GetTableDefnByName("Machine")->columns->head->data))
+            : 0;
         int viewResult = view && added == VELMORA_SUCCESS ? CreateCustomViewData("View", view) : VELMORA_FAILURE;
         fired = faults.fired();
         if (view && viewResult != VELMORA_SUCCESS)

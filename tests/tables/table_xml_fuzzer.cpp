@@ -37,7 +37,8 @@ void Define(const char* table, std::initializer_list<Column> columns, const char
 {
     LCDVector* vector = CreateVector();
     for (const Column& c : columns)
-        AddElementData(vector, CreateColumnDefn(c.name, c.type, c.defaultText, 0, 0, c.generator, nullptr, 40, 1, nullptr));
+        AddElementData(vector,
+                       CreateColumnDefn(c.name, c.type, c.defaultText, 0, 0, c.generator, nullptr, 40, 1, nullptr));
     char** primary = nullptr;
     if (primaryKey) {
         primary = static_cast<char**>(calloc(1, sizeof(char*)));
@@ -49,18 +50,27 @@ void Define(const char* table, std::initializer_list<Column> columns, const char
     AddTableDefn(CreateTableDefn(table, nullptr, vector, constraints));
 }
 
-void Quiet(void*, const char*, ...) {}
+void Quiet(void*, const char*, ...) { }
 
 bool DefineOnce()
 {
-    Define("A", {{"ID", BRI_SQL_INT, nullptr, "A_ID"}, {"Name", BRI_SQL_VARCHAR, "x", nullptr},
-                 {"At", BRI_SQL_DATETIME, nullptr, nullptr}, {"On", BRI_SQL_BOOLEAN, nullptr, nullptr}},
+    Define("A",
+           {{"ID", BRI_SQL_INT, nullptr, "A_ID"},
+            {"Name", BRI_SQL_VARCHAR, "x", nullptr},
+            {"At", BRI_SQL_DATETIME, nullptr, nullptr},
+            {"On", BRI_SQL_BOOLEAN, nullptr, nullptr}},
            "ID", {});
-    Define("B", {{"ID", BRI_SQL_INT, nullptr, nullptr}, {"AID", BRI_SQL_BIGINT, "1", nullptr},
-                 {"Day", BRI_SQL_DATE, nullptr, nullptr}, {"Price", BRI_SQL_DOUBLE, nullptr, nullptr}},
+    Define("B",
+           {{"ID", BRI_SQL_INT, nullptr, nullptr},
+            {"AID", BRI_SQL_BIGINT, "1", nullptr},
+            {"Day", BRI_SQL_DATE, nullptr, nullptr},
+            {"Price", BRI_SQL_DOUBLE, nullptr, nullptr}},
            "ID", {{"AID", "A", "ID"}});
-    Define("C", {{"BID", BRI_SQL_SMALLINT, nullptr, nullptr}, {"Seq", BRI_SQL_INT, nullptr, nullptr},
-                 {"Note", BRI_SQL_TEXT, nullptr, nullptr}, {"Bin", BRI_SQL_BLOB, nullptr, nullptr}},
+    Define("C",
+           {{"BID", BRI_SQL_SMALLINT, nullptr, nullptr},
+            {"Seq", BRI_SQL_INT, nullptr, nullptr},
+            {"Note", BRI_SQL_TEXT, nullptr, nullptr},
+            {"Bin", BRI_SQL_BLOB, nullptr, nullptr}},
            "Seq", {{"BID", "B", "ID"}});
     Define("P", {{"X", BRI_SQL_INT, nullptr, nullptr}}, nullptr, {{"X", "Q", "Y"}});
     Define("Q", {{"Y", BRI_SQL_UNSIGNED_INT, nullptr, nullptr}}, nullptr, {{"Y", "P", "X"}});

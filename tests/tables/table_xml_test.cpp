@@ -112,8 +112,8 @@ protected:
             std::string text;
             int i = 0;
             for (LCDNode* node = table->tableDefn->columns->head; node; node = node->next, i++) {
-                char* value = ColumnValueToString(row->values[i], row->lengths[i],
-                                                  static_cast<ColumnDefn*>(node->data)->type);
+                char* value =
+                    ColumnValueToString(row->values[i], row->lengths[i], static_cast<ColumnDefn*>(node->data)->type);
                 text += (i ? "|" : "") + std::string(value ? value : "?");
                 free(value);
             }
@@ -137,9 +137,9 @@ TEST_F(TableXmlTest, NestedRowsInheritKeysAndShareSymbolicIdentifiers)
     for (const auto& [table, rows] : kNestedRows)
         EXPECT_EQ(Rows(table), rows) << table;
     // Each symbolic text, and the key of each column that received it.
-    const std::pair<const char*, int32_t> kIdentifiers[] = {
-        {"Workflow:ID:main", 100}, {"Step:WorkflowID:main", 100}, {"Workflow:ID:other", 101},
-        {"Step:StepID:second", 501},   {"Disk:MachineRef:m1", 102},   {"Workflow:ID:m1", 102}};
+    const std::pair<const char*, int32_t> kIdentifiers[] = {{"Workflow:ID:main", 100},   {"Step:WorkflowID:main", 100},
+                                                            {"Workflow:ID:other", 101},  {"Step:StepID:second", 501},
+                                                            {"Disk:MachineRef:m1", 102}, {"Workflow:ID:m1", 102}};
     for (const auto& [key, expected] : kIdentifiers) {
         int32_t id = -1;
         EXPECT_EQ(GetXmlIdentifier(map, key, &id), VELMORA_SUCCESS) << key;
@@ -153,8 +153,8 @@ struct BadInput {
     const char* name;
     std::string xml;
     int result;
-    std::vector<const char*> logged;        // lines (or their starts) expected in the log
-    const char* table;                      // whose rows are then checked
+    std::vector<const char*> logged; // lines (or their starts) expected in the log
+    const char* table;               // whose rows are then checked
     std::vector<std::string> rows;
 };
 
@@ -175,11 +175,11 @@ TEST_F(TableXmlTest, HostileAndMalformedDocumentsFailCleanly)
 {
     const std::string colons98 = std::string(98, ':');
     const std::string laughs = R"(<!DOCTYPE d [<!ENTITY a "aaaaaaaaaa">)" +
-                               std::string(R"(<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">)") +
-                               R"(<!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;"><!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;">)" +
-                               R"(<!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;"><!ENTITY f "&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;">)" +
-                               R"(<!ENTITY g "&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;"><!ENTITY h "&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;">)" +
-                               R"(]><d><Workflow Name="&h;"/></d>)";
+        std::string(R"(<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">)") +
+        R"(<!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;"><!ENTITY d "&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;">)" +
+        R"(<!ENTITY e "&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;"><!ENTITY f "&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;">)" +
+        R"(<!ENTITY g "&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;"><!ENTITY h "&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;">)" +
+        R"(]><d><Workflow Name="&h;"/></d>)";
     const std::vector<BadInput> cases = {
         {"not well formed", "<Data><Workflow ID='1'></Data>", 0, {"error: could not parse buffer"}, "Workflow", {}},
         {"only blanks", "   ", 0, {"error: could not parse buffer"}, "Workflow", {}},
@@ -192,12 +192,24 @@ TEST_F(TableXmlTest, HostileAndMalformedDocumentsFailCleanly)
           "Cannot construct table data from XML buffer."},
          "Workflow",
          {"1|NULL"}},
-        {"List container without table", "<Data><ThingList><Workflow ID='3'/></ThingList></Data>", 1, {}, "Workflow",
+        {"List container without table",
+         "<Data><ThingList><Workflow ID='3'/></ThingList></Data>",
+         1,
+         {},
+         "Workflow",
          {"3|NULL"}},
-        {"one colon and a stray letter are numbers 0", "<Data><Workflow ID='a:b'/><Workflow ID='12a'/></Data>", 1, {},
-         "Workflow", {"0|NULL", "0|NULL"}},
-        {"a hundred colons in a text column", "<Data><Workflow ID='5' Name='a:b:c" + colons98 + "'/></Data>", 1, {},
-         "Workflow", {"5|c" + colons98}},
+        {"one colon and a stray letter are numbers 0",
+         "<Data><Workflow ID='a:b'/><Workflow ID='12a'/></Data>",
+         1,
+         {},
+         "Workflow",
+         {"0|NULL", "0|NULL"}},
+        {"a hundred colons in a text column",
+         "<Data><Workflow ID='5' Name='a:b:c" + colons98 + "'/></Data>",
+         1,
+         {},
+         "Workflow",
+         {"5|c" + colons98}},
         {"symbolic labels without a generator",
          "<Data><Workflow_Statements NEXT_STATEMENT_ID='Workflow_Statements:NEXT_STATEMENT_ID:0'/>"
          "<Workflow_Statements NEXT_STATEMENT_ID='Workflow_Statements:NEXT_STATEMENT_ID:12'/>"
@@ -207,17 +219,37 @@ TEST_F(TableXmlTest, HostileAndMalformedDocumentsFailCleanly)
          {},
          "Workflow_Statements",
          {"0", "12", "0"}},
-        {"symbolic text naming no table or column", "<Data><Disk MachineRef='::x'/></Data>", 0,
-         {"Unable to get Column details for AutoID generation "}, "Disk", {}},
-        {"foreign keys in a circle", "<Data><Ping X='Ping:X:7'/></Data>", 1,
-         {"Foreign keys from Ping.X lead round in a circle"}, "Ping", {"7"}},
-        {"a date that does not convert", "<Data><Action StepID='1' Seq='1' At='soon'/><Action/></Data>", 0,
-         {"Value 'soon' does not convert for column At of table Action"}, "Action", {}},
-        {"external entity", "<!DOCTYPE d [<!ENTITY x SYSTEM 'file:///etc/hostname'>]><d><Workflow Name='&x;'/></d>",
-         0, {"error: could not parse buffer"}, "Workflow", {}},
+        {"symbolic text naming no table or column",
+         "<Data><Disk MachineRef='::x'/></Data>",
+         0,
+         {"Unable to get Column details for AutoID generation "},
+         "Disk",
+         {}},
+        {"foreign keys in a circle",
+         "<Data><Ping X='Ping:X:7'/></Data>",
+         1,
+         {"Foreign keys from Ping.X lead round in a circle"},
+         "Ping",
+         {"7"}},
+        {"a date that does not convert",
+         "<Data><Action StepID='1' Seq='1' At='soon'/><Action/></Data>",
+         0,
+         {"Value 'soon' does not convert for column At of table Action"},
+         "Action",
+         {}},
+        {"external entity",
+         "<!DOCTYPE d [<!ENTITY x SYSTEM 'file:///etc/hostname'>]><d><Workflow Name='&x;'/></d>",
+         0,
+         {"error: could not parse buffer"},
+         "Workflow",
+         {}},
         {"entity expansion bomb", laughs, 0, {"error: could not parse buffer"}, "Workflow", {}},
-        {"10 MB attribute", "<Data><Workflow Name='" + std::string(10 << 20, 'v') + "'/></Data>", 0,
-         {"error: could not parse buffer"}, "Workflow", {}},
+        {"10 MB attribute",
+         "<Data><Workflow Name='" + std::string(10 << 20, 'v') + "'/></Data>",
+         0,
+         {"error: could not parse buffer"},
+         "Workflow",
+         {}},
         {"nested 10000 deep", Nested(10000), 0, {"error: could not parse buffer"}, "Workflow", {}},
     };
     for (const BadInput& c : cases) {

@@ -68,8 +68,8 @@ TEST_F(Applicability, Windows7InItsSecondYearApplies)
     EXPECT_EQ(GetOSKind(), OS_KIND_WINDOWS_7);
     EXPECT_EQ(GetESUYear(), 2);
     EXPECT_EQ(IsESUApplicable(), 1);
-    Lines facts{"[INFO] MajorVersion : 6",      "[INFO] MinorVersion : 1",  "[INFO] BuildNumber : 7601",
-                "[INFO] ProductType : 1",       "[INFO] EditionType : 48", "[INFO] ProcessorArchitecture : 9"};
+    Lines facts{"[INFO] MajorVersion : 6", "[INFO] MinorVersion : 1", "[INFO] BuildNumber : 7601",
+                "[INFO] ProductType : 1",  "[INFO] EditionType : 48", "[INFO] ProcessorArchitecture : 9"};
     // GetOSKind and IsESUApplicable each log the facts once.
     Lines twice = facts;
     twice.insert(twice.end(), facts.begin(), facts.end());
@@ -90,10 +90,8 @@ TEST_F(Applicability, OsKinds)
         {6, 1, 2, OS_KIND_SERVER_2008}, // domain controller
         {6, 2, 1, OS_KIND_NOT_COVERED}, // Windows 8
         {6, 2, 3, OS_KIND_NOT_COVERED}, // Server 2012
-        {10, 0, 1, OS_KIND_NOT_COVERED},
-        {10, 0, 3, OS_KIND_NOT_COVERED},
-        {5, 1, 1, OS_KIND_NOT_COVERED},
-        {6, 1, 0, OS_KIND_SERVER_2008}, // any non-workstation type counts as a server
+        {10, 0, 1, OS_KIND_NOT_COVERED}, {10, 0, 3, OS_KIND_NOT_COVERED},
+        {5, 1, 1, OS_KIND_NOT_COVERED},  {6, 1, 0, OS_KIND_SERVER_2008}, // any non-workstation type counts as a server
     };
     for (const auto& c : cases) {
         Machine(c.major, c.minor, c.type);
@@ -107,9 +105,9 @@ TEST_F(Applicability, EsuYearBoundaries)
     const struct {
         int year, month, day, esuYear;
     } cases[] = {
-        {2019, 12, 31, 0}, {2020, 1, 1, 1},  {2020, 12, 31, 1}, {2021, 1, 11, 1}, {2021, 1, 12, 2},
-        {2021, 2, 1, 2},   {2021, 12, 31, 2}, {2022, 1, 10, 2}, {2022, 1, 11, 3}, {2022, 2, 5, 3},
-        {2023, 1, 1, 3},   {2030, 1, 1, 3},  {9999, 12, 31, 3}, {1970, 1, 1, 0},
+        {2019, 12, 31, 0}, {2020, 1, 1, 1},   {2020, 12, 31, 1}, {2021, 1, 11, 1}, {2021, 1, 12, 2},
+        {2021, 2, 1, 2},   {2021, 12, 31, 2}, {2022, 1, 10, 2},  {2022, 1, 11, 3}, {2022, 2, 5, 3},
+        {2023, 1, 1, 3},   {2030, 1, 1, 3},   {9999, 12, 31, 3}, {1970, 1, 1, 0},
     };
     for (const auto& c : cases) {
         Day(c.year, c.month, c.day);

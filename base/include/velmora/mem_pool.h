@@ -48,12 +48,12 @@ extern "C" {
 
 /* A block header, at the start of the block. */
 typedef struct MemBlock {
-    struct MemBlock* next;  /* next block in a pool's ring or a free list */
-    struct MemBlock** ref;  /* the field that points at this block */
-    uint32_t index;         /* size / 4096 - 1 */
-    uint32_t freeIndex;     /* remaining free space in 4096-byte units */
-    char* firstAvail;       /* first free byte */
-    char* endp;             /* one past the block's last byte */
+    struct MemBlock* next; /* next block in a pool's ring or a free list */
+    struct MemBlock** ref; /* the field that points at this block */
+    uint32_t index;        /* size / 4096 - 1 */
+    uint32_t freeIndex;    /* remaining free space in 4096-byte units */
+    char* firstAvail;      /* first free byte */
+    char* endp;            /* one past the block's last byte */
 } MemBlock;
 
 #define MEM_BLOCK_HEADER_SIZE ((uint32_t)sizeof(MemBlock))
@@ -63,10 +63,10 @@ typedef struct MemBlock {
 struct MemPool;
 
 typedef struct MemAllocator {
-    uint32_t maxIndex;           /* highest index of a non-empty free list */
-    uint32_t maxFreeIndex;       /* most 4096-byte units to keep cached; 0: unlimited */
-    uint32_t currentFreeIndex;   /* units that may still be cached */
-    struct MemPool* owner;       /* pool whose destruction destroys the allocator */
+    uint32_t maxIndex;             /* highest index of a non-empty free list */
+    uint32_t maxFreeIndex;         /* most 4096-byte units to keep cached; 0: unlimited */
+    uint32_t currentFreeIndex;     /* units that may still be cached */
+    struct MemPool* owner;         /* pool whose destruction destroys the allocator */
     MemBlock* free[MEM_MAX_INDEX]; /* list i (1-19): blocks of index i; list 0: larger blocks, ascending */
 } MemAllocator;
 
@@ -76,10 +76,10 @@ typedef struct MemPool {
     struct MemPool** ref;    /* the field that points at this pool */
     struct MemPool* child;   /* first child */
     MemAllocator* allocator;
-    MemBlock* active;        /* the block allocations come from */
-    MemBlock* self;          /* the block holding this record */
-    char* selfFirstAvail;    /* first free byte of self after the record */
-    void* debugAllocations;  /* separate allocations made in debug mode */
+    MemBlock* active;       /* the block allocations come from */
+    MemBlock* self;         /* the block holding this record */
+    char* selfFirstAvail;   /* first free byte of self after the record */
+    void* debugAllocations; /* separate allocations made in debug mode */
 } MemPool;
 
 /* The process-wide allocator and root pool (null until InitializeMemPool). */

@@ -97,8 +97,7 @@ int32_t AppendStringBounded(char* destination, const char* source, int32_t size)
  * free(*lengths). 1 on success; 99 when an allocation fails (nothing stays
  * allocated); 0 for null arguments or a negative length. On failure the
  * outputs are null and 0. */
-int SplitString(const char* buffer, int32_t length, char separator, char*** pieces, int32_t** lengths,
-                int32_t* count);
+int SplitString(const char* buffer, int32_t length, char separator, char*** pieces, int32_t** lengths, int32_t* count);
 
 /* 1 when bytes[0..length) equals one of the comma-separated items of list
  * exactly (no blanks are trimmed; an empty item matches length 0), else 0. */

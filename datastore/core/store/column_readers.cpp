@@ -25,8 +25,8 @@ using velmora::ColumnType;
 using velmora::ValueKind;
 
 /* Which parts a DATE, TIME or DATETIME value of this length holds. */
-bool SplitDateTimeValue(const void* value, int32_t length, uint8_t type, BriDate* date, BriTime* time,
-                        bool* has_date, bool* has_time)
+bool SplitDateTimeValue(const void* value, int32_t length, uint8_t type, BriDate* date, BriTime* time, bool* has_date,
+                        bool* has_time)
 {
     *has_date = *has_time = false;
     if (!value)
@@ -138,7 +138,6 @@ std::string_view TextOf(const void* value, int32_t length, bool strip_quotes)
         return std::string_view(text + 1, size - 2);
     return std::string_view(text, size);
 }
-
 
 } // namespace
 

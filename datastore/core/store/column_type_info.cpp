@@ -76,17 +76,8 @@ uint8_t ColumnTypeCodeOfName(const char* name)
 
 } // namespace velmora
 
-extern "C" const char* GetColumnTypeName(uint8_t type)
-{
-    return velmora::ColumnType(type).names[0];
-}
+extern "C" const char* GetColumnTypeName(uint8_t type) { return velmora::ColumnType(type).names[0]; }
 
-extern "C" int32_t GetColumnTypeWidth(uint8_t type)
-{
-    return velmora::ColumnType(type).width;
-}
+extern "C" int32_t GetColumnTypeWidth(uint8_t type) { return velmora::ColumnType(type).width; }
 
-extern "C" int IsColumnTypeQuotedInSql(uint8_t type)
-{
-    return velmora::ColumnType(type).quotedInSql ? 1 : 0;
-}
+extern "C" int IsColumnTypeQuotedInSql(uint8_t type) { return velmora::ColumnType(type).quotedInSql ? 1 : 0; }

@@ -9,8 +9,7 @@
 
 namespace velmora {
 
-template <typename T>
-inline bool ComparisonHolds(T left, T right, uint8_t op)
+template <typename T> inline bool ComparisonHolds(T left, T right, uint8_t op)
 {
     switch (op) {
     case BRI_OP_LESS:

@@ -120,8 +120,7 @@ int BuildColumn(const XmlTagInfo* record, const char* table, ColumnDefn** out)
     const char* description = nullptr;
     AllowedValues* allowed = nullptr;
     int result = VELMORA_SUCCESS;
-    for (const XmlTagInfo* child = record->firstChild; child && result == VELMORA_SUCCESS;
-         child = child->nextSibling) {
+    for (const XmlTagInfo* child = record->firstChild; child && result == VELMORA_SUCCESS; child = child->nextSibling) {
         const char* text = GetXmlTagText(child);
         if (Is(child, "data-type")) {
             type_name = text;
@@ -133,8 +132,8 @@ int BuildColumn(const XmlTagInfo* record, const char* table, ColumnDefn** out)
             // the whole table.
             max_size = ParseSizeInteger(text);
             if (max_size < 0)
-                LogError("Invalid max-size %s of column %s in table %s; its maximum size is -1.\n",
-                         text ? text : "", name, table);
+                LogError("Invalid max-size %s of column %s in table %s; its maximum size is -1.\n", text ? text : "",
+                         name, table);
         } else if (Is(child, "default-value")) {
             default_text = text;
         } else if (Is(child, "unique")) {
@@ -252,8 +251,7 @@ int BuildForeignKey(const XmlTagInfo* key, const char* table, ConstraintDefn* co
                 reference = GetXmlTagText(part);
         }
         if (!local || !*local || !reference || !*reference) {
-            LogError("A column pair of the foreign key of table %s to %s lacks a column.\n", table,
-                     reference_table);
+            LogError("A column pair of the foreign key of table %s to %s lacks a column.\n", table, reference_table);
             return VELMORA_FAILURE;
         }
         ForeignKeyDefn* defn = CreateForeignKeyDefn(local, reference, reference_table, 0, cascade, is_bidirectional);

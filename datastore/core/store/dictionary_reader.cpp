@@ -33,7 +33,7 @@ enum class Step {
 /* Appends records to a parent's children (or to a chain) in order. */
 class ChildList {
 public:
-    explicit ChildList(XmlTagInfo* parent) : tail_(&parent->firstChild) {}
+    explicit ChildList(XmlTagInfo* parent) : tail_(&parent->firstChild) { }
     void Add(XmlTagInfo* record)
     {
         *tail_ = record;
@@ -63,7 +63,7 @@ void ForwardXmlError(void* context, xmlErrorPtr error)
 
 class TableReader {
 public:
-    TableReader(xmlTextReaderPtr reader, const char* path) : reader_(reader), path_(path) {}
+    TableReader(xmlTextReaderPtr reader, const char* path) : reader_(reader), path_(path) { }
 
     /* Reads nodes until one that is neither white space, a comment nor a
      * processing instruction: 1, 0 at the end, -1 on error. */
@@ -195,8 +195,7 @@ public:
 
     /* Walks the children of the current element: handle(kind) is called on
      * each child element; text between elements is skipped. */
-    template <typename Handler>
-    Step Children(Handler handle)
+    template <typename Handler> Step Children(Handler handle)
     {
         if (xmlTextReaderIsEmptyElement(reader_))
             return Step::kOk;
@@ -217,8 +216,7 @@ public:
 
     /* A new record for the current element, appended to parent, whose
      * child elements go to handle(record, children) in turn. */
-    template <typename Handler>
-    Step Element(ChildList& parent, bool with_attributes, Handler handle)
+    template <typename Handler> Step Element(ChildList& parent, bool with_attributes, Handler handle)
     {
         XmlTagInfo* record;
         Step step = NewRecord(&record, with_attributes);
@@ -285,17 +283,16 @@ public:
 
     Step Column(ChildList& parent)
     {
-        static const char* const kTextChildren[] = {"data-type", "nullable", "max-size", "default-value",
-                                                    "unique", "description"};
+        static const char* const kTextChildren[] = {"data-type",     "nullable", "max-size",
+                                                    "default-value", "unique",   "description"};
         return Element(parent, true, [&](XmlTagInfo* column, ChildList& children) -> Step {
             const xmlChar* tag = Name();
             for (const char* text_child : kTextChildren)
                 if (NameIs(tag, text_child))
                     return TextChild(children, "\nNo ending %s tag\n");
             if (NameIs(tag, "uniquevalue-generation"))
-                return ListElement(children, "uniquevalue-generation", "generator-name", [&](ChildList& names) {
-                    return TextChild(names, "\nNo ending %s tag\n");
-                });
+                return ListElement(children, "uniquevalue-generation", "generator-name",
+                                   [&](ChildList& names) { return TextChild(names, "\nNo ending %s tag\n"); });
             if (NameIs(tag, "allowed-values"))
                 return AllowedValues(children);
             const char* name = GetXmlTagAttrib(column, "name");
@@ -327,9 +324,8 @@ public:
 
     Step PrimaryKey(ChildList& parent)
     {
-        return ListElement(parent, "primary-key", "primary-key-column", [&](ChildList& keys) {
-            return TextChild(keys, "\nMissing primary-key-column end tag\n");
-        });
+        return ListElement(parent, "primary-key", "primary-key-column",
+                           [&](ChildList& keys) { return TextChild(keys, "\nMissing primary-key-column end tag\n"); });
     }
 
     Step ForeignKeys(ChildList& parent)

@@ -16,8 +16,7 @@ namespace {
 
 /* Reads [sign] digits into magnitude; false on any other shape or when the
  * magnitude exceeds limit. */
-bool ParseSignedMagnitude(const char* text, bool& negative, unsigned long long& magnitude,
-                          unsigned long long limit)
+bool ParseSignedMagnitude(const char* text, bool& negative, unsigned long long& magnitude, unsigned long long limit)
 {
     if (!text)
         return false;

@@ -50,10 +50,9 @@ extern "C" void FreeAllowedValues(AllowedValues* values)
     free(values);
 }
 
-extern "C" ColumnDefn* CreateColumnDefn(const char* name, uint8_t type, const char* defaultText,
-                                        int32_t defaultLength, uint8_t unique, const char* generatorName,
-                                        const char* description, int32_t maxSize, uint8_t nullable,
-                                        AllowedValues* allowedValues)
+extern "C" ColumnDefn* CreateColumnDefn(const char* name, uint8_t type, const char* defaultText, int32_t defaultLength,
+                                        uint8_t unique, const char* generatorName, const char* description,
+                                        int32_t maxSize, uint8_t nullable, AllowedValues* allowedValues)
 {
     if (!name) {
         FreeAllowedValues(allowedValues);
@@ -106,8 +105,8 @@ extern "C" void FreeColumnDefn(ColumnDefn* column)
 }
 
 extern "C" ForeignKeyDefn* CreateForeignKeyDefn(const char* localColumn, const char* referenceColumn,
-                                                const char* referenceTable, uint8_t reserved,
-                                                uint8_t onDeleteCascade, uint8_t isBidirectional)
+                                                const char* referenceTable, uint8_t reserved, uint8_t onDeleteCascade,
+                                                uint8_t isBidirectional)
 {
     if (!localColumn || !referenceColumn || !referenceTable)
         return nullptr;

@@ -28,8 +28,8 @@
 // Leaves carry the parser's operator codes; the value comparisons and
 // CombineTruthValues take the same numbers.
 static_assert(CRITERIA_LT == BRI_OP_LESS && CRITERIA_GT == BRI_OP_GREATER && CRITERIA_LE == BRI_OP_LESS_EQUAL &&
-              CRITERIA_GE == BRI_OP_GREATER_EQUAL && CRITERIA_EQ == BRI_OP_EQUAL && CRITERIA_NE == BRI_OP_NOT_EQUAL &&
-              CRITERIA_AND == BRI_OP_AND && CRITERIA_OR == BRI_OP_OR,
+                  CRITERIA_GE == BRI_OP_GREATER_EQUAL && CRITERIA_EQ == BRI_OP_EQUAL &&
+                  CRITERIA_NE == BRI_OP_NOT_EQUAL && CRITERIA_AND == BRI_OP_AND && CRITERIA_OR == BRI_OP_OR,
               "condition and comparison operator codes differ");
 
 namespace velmora_tables {
@@ -50,15 +50,15 @@ struct Builder {
 } // namespace
 
 struct ConditionProgram::Step {
-    uint8_t op;        /* 1-6 a leaf; 7, 8 AND, OR */
-    Ordering compare;  /* leaves */
-    uint8_t operands;  /* inner nodes: bit 0 left present, bit 1 right present */
-    int32_t column;    /* leaves: position in the row */
-    int64_t number;    /* Signed32, Unsigned32, Signed64 */
-    float real;        /* Float */
-    const char* text;  /* Text: the criteria without its quotes */
+    uint8_t op;       /* 1-6 a leaf; 7, 8 AND, OR */
+    Ordering compare; /* leaves */
+    uint8_t operands; /* inner nodes: bit 0 left present, bit 1 right present */
+    int32_t column;   /* leaves: position in the row */
+    int64_t number;   /* Signed32, Unsigned32, Signed64 */
+    float real;       /* Float */
+    const char* text; /* Text: the criteria without its quotes */
     size_t textLength;
-    void* converted;   /* owned */
+    void* converted; /* owned */
 };
 
 namespace {

@@ -93,8 +93,8 @@ bool WantsEvent(uint8_t eventType, uint8_t state)
 {
     if (eventType == 0)
         return true;
-    return state == eventType || state == (eventType | ROW_STATE_DELETED) ||
-           state == (eventType | ROW_STATE_UPDATED) || state == (eventType | ROW_STATE_STORED);
+    return state == eventType || state == (eventType | ROW_STATE_DELETED) || state == (eventType | ROW_STATE_UPDATED) ||
+        state == (eventType | ROW_STATE_STORED);
 }
 
 } // namespace

@@ -46,10 +46,7 @@ int FillMissingValues(const TableData* table, RowObject* row)
     return VELMORA_SUCCESS;
 }
 
-void Append(TableData* table, RowObject* row)
-{
-    AppendToList(table->firstRow, table->lastRow, row);
-}
+void Append(TableData* table, RowObject* row) { AppendToList(table->firstRow, table->lastRow, row); }
 
 bool IsPrimaryKeyColumn(const TableDefn* definition, const char* column)
 {

@@ -110,8 +110,7 @@ extern "C" ResultData* SelectRowByRowIdx(const char* tableName, int32_t n)
     return result;
 }
 
-extern "C" void* GetColumnValue(const char* tableName, const char* columnName, const char* condition,
-                                int32_t* length)
+extern "C" void* GetColumnValue(const char* tableName, const char* columnName, const char* condition, int32_t* length)
 {
     LogTrace("@@@ Inside GetColumnValue @@@\n");
     const char* shownTable = tableName ? tableName : "(null)";

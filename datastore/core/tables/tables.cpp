@@ -52,8 +52,7 @@ bool ColumnWalk::Next(ColumnInfo* info)
     return false;
 }
 
-int32_t FindColumn(uint8_t kind, const TableDefn* table, const CustomViewDefn* view, const char* name,
-                   uint8_t* type)
+int32_t FindColumn(uint8_t kind, const TableDefn* table, const CustomViewDefn* view, const char* name, uint8_t* type)
 {
     if (!name)
         return -1;

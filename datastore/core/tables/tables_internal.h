@@ -73,13 +73,11 @@ private:
 /* Appends node to a singly linked list held as first and last (rows of a
  * table, references of a result). When last was not kept, because code
  * outside linked nodes into first by hand, the end is found once. */
-template <typename Node>
-void AppendToList(Node*& first, Node*& last, Node* node)
+template <typename Node> void AppendToList(Node*& first, Node*& last, Node* node)
 {
     node->next = nullptr;
     if (!last && first) {
-        for (last = first; last->next; last = last->next) {
-        }
+        for (last = first; last->next; last = last->next) { }
     }
     if (last)
         last->next = node;

@@ -143,8 +143,8 @@ int DrawThroughForeignKeys(StringHashTable* map, const SymbolicText& parts, int3
         if (!key)
             break;
         if (hopCount == limit) {
-            LogError("Foreign keys from %s.%s lead round in a circle; no generator for %s\n", parts.table,
-                     parts.column, parts.label);
+            LogError("Foreign keys from %s.%s lead round in a circle; no generator for %s\n", parts.table, parts.column,
+                     parts.label);
             break;
         }
         at = Hop{key->referenceTable, key->referenceColumn};

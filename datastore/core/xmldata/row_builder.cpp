@@ -109,7 +109,7 @@ const ColumnDefn* ColumnAtIndex(const TableDefn* table, int32_t index)
  * recursion. */
 class Descendants {
 public:
-    explicit Descendants(xmlNode* root) : root_(root), at_(root) {}
+    explicit Descendants(xmlNode* root) : root_(root), at_(root) { }
     xmlNode* Next()
     {
         xmlNode* next = FirstElement(at_->children);
@@ -281,8 +281,8 @@ int BuildAndAddRow(StringHashTable* map, TableData* table, xmlNode* element, con
         if (const char* text = FindXmlRowAttribute(attributes, column->name))
             result = ConvertColumnText(map, definition, column, text, values.Value(index), values.Length(index));
         else
-            result = UnwrittenColumn(map, definition, column, element, ancestry, values.Value(index),
-                                     values.Length(index));
+            result =
+                UnwrittenColumn(map, definition, column, element, ancestry, values.Value(index), values.Length(index));
     }
     FreeXmlRowAttributes(attributes);
     if (result != VELMORA_SUCCESS)

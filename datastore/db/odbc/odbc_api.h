@@ -19,7 +19,8 @@
 // manager the store is built for (odbc32 in i686 and x86_64 builds,
 // unixODBC without its legacy 64-bit mode); buffers of SQLLEN lengths are
 // handed to the driver by address, so a mismatch would corrupt memory.
-static_assert(sizeof(SQLLEN) == sizeof(void*) && sizeof(SQLULEN) == sizeof(void*), "SQLLEN/SQLULEN are not pointer-sized");
+static_assert(sizeof(SQLLEN) == sizeof(void*) && sizeof(SQLULEN) == sizeof(void*),
+              "SQLLEN/SQLULEN are not pointer-sized");
 static_assert(sizeof(SQLHANDLE) == sizeof(void*), "SQLHANDLE is not a pointer");
 static_assert(sizeof(SQLINTEGER) == 4 && sizeof(SQLSMALLINT) == 2, "ODBC integer types of unexpected size");
 

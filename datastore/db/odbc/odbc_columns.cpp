@@ -189,9 +189,9 @@ bool StreamColumn(const Statement& statement, const ColumnReader& column, DBChun
         if (indicator == SQL_NULL_DATA)
             break;
         size_t bytes = result == SQL_SUCCESS_WITH_INFO || indicator == SQL_NO_TOTAL ||
-                               static_cast<size_t>(indicator) > piece.size()
-                           ? piece.size()
-                           : static_cast<size_t>(indicator);
+                static_cast<size_t>(indicator) > piece.size()
+            ? piece.size()
+            : static_cast<size_t>(indicator);
         if (bytes > 0 && !sink(piece.data(), static_cast<int32_t>(bytes), context))
             return false;
         if (result == SQL_SUCCESS)

@@ -42,8 +42,8 @@ void AppendAttributeValue(std::string& out, const char* value)
 bool SetAutocommit(DBConnection* connection, SQLULEN mode, const char* message)
 {
     OdbcConnection* holder = HolderOf(connection);
-    SQLRETURN result = SQLSetConnectAttr(holder->hdbc, SQL_ATTR_AUTOCOMMIT,
-                                         reinterpret_cast<SQLPOINTER>(mode), SQL_IS_UINTEGER);
+    SQLRETURN result =
+        SQLSetConnectAttr(holder->hdbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(mode), SQL_IS_UINTEGER);
     if (Succeeded(result))
         return true;
     if (LogOdbcFailure(message, SQL_HANDLE_DBC, holder->hdbc).connectionLost)
@@ -144,9 +144,9 @@ extern "C" DBConnection* ODBCConnect(const ConnParamsEntry* params)
     }
     SQLCHAR completed[1025];
     SQLSMALLINT completedLength = 0;
-    SQLRETURN result = SQLDriverConnect(holder->hdbc, nullptr, reinterpret_cast<SQLCHAR*>(text), SQL_NTS,
-                                        completed, static_cast<SQLSMALLINT>(sizeof(completed)), &completedLength,
-                                        SQL_DRIVER_NOPROMPT);
+    SQLRETURN result =
+        SQLDriverConnect(holder->hdbc, nullptr, reinterpret_cast<SQLCHAR*>(text), SQL_NTS, completed,
+                         static_cast<SQLSMALLINT>(sizeof(completed)), &completedLength, SQL_DRIVER_NOPROMPT);
     free(text);
     if (!Succeeded(result)) {
         LogOdbcFailure("Connecting to driver failed\n", SQL_HANDLE_DBC, holder->hdbc);

@@ -13,8 +13,8 @@ bool IsConnectionLostState(const char* sqlState, long nativeCode)
 {
     if (sqlState && strncmp(sqlState, "08", 2) == 0)
         return true;
-    if (sqlState && (strcmp(sqlState, "57P01") == 0 || strcmp(sqlState, "57P02") == 0 ||
-                     strcmp(sqlState, "57P03") == 0))
+    if (sqlState &&
+        (strcmp(sqlState, "57P01") == 0 || strcmp(sqlState, "57P02") == 0 || strcmp(sqlState, "57P03") == 0))
         return true;
     // MariaDB Connector/ODBC reports some losses as HY000 with the server's error number.
     return nativeCode == 2006 || nativeCode == 2013 || nativeCode == 1053 || nativeCode == 1927;

@@ -23,8 +23,9 @@ SQLHENV AcquireOdbcEnvironment()
     if (g_environmentUsers == 0) {
         SQLHENV env = SQL_NULL_HENV;
         bool ready = Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env));
-        if (ready && !Succeeded(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
-                                              reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(SQL_OV_ODBC3)), 0))) {
+        if (ready &&
+            !Succeeded(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
+                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(SQL_OV_ODBC3)), 0))) {
             LogOdbcFailure(nullptr, SQL_HANDLE_ENV, env);
             SQLFreeHandle(SQL_HANDLE_ENV, env);
             ready = false;

@@ -62,7 +62,7 @@ constexpr TypeRow kTypeTable[] = {
 bool IsTrueText(const char* text)
 {
     return strcmp(text, "1") == 0 || strcasecmp(text, "t") == 0 || strcasecmp(text, "true") == 0 ||
-           strcasecmp(text, "y") == 0 || strcasecmp(text, "yes") == 0;
+        strcasecmp(text, "y") == 0 || strcasecmp(text, "yes") == 0;
 }
 
 bool IsNarrowInteger(uint8_t code) { return code >= BRI_SQL_TINYINT && code <= BRI_SQL_UNSIGNED_INT; }
@@ -104,7 +104,7 @@ ReadAs ReadModeOf(SQLSMALLINT sqlType)
 bool IsLongType(SQLSMALLINT sqlType)
 {
     return sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR || sqlType == SQL_LONGVARBINARY ||
-           sqlType == SQL_BINARY || sqlType == SQL_VARBINARY;
+        sqlType == SQL_BINARY || sqlType == SQL_VARBINARY;
 }
 
 int ConvertDriverValue(uint8_t code, const char* bytes, int32_t length, RowValue& out)

@@ -12,8 +12,8 @@ namespace velmora_odbc {
 
 /* How a column's values are read from the driver. */
 enum class ReadAs {
-    Text,   /* SQL_C_CHAR: numbers, dates and text as the driver prints them */
-    Binary  /* SQL_C_BINARY: raw bytes */
+    Text,  /* SQL_C_CHAR: numbers, dates and text as the driver prints them */
+    Binary /* SQL_C_BINARY: raw bytes */
 };
 
 ReadAs ReadModeOf(SQLSMALLINT sqlType);

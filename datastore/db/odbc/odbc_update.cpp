@@ -54,8 +54,8 @@ bool SendStreamedValue(const Statement& statement, DBChunkSource source, void* c
             // In pieces of 1 MB: some drivers copy each piece again.
             for (size_t at = 0; at < known->size(); at += 1 << 20) {
                 size_t piece = std::min<size_t>(1 << 20, known->size() - at);
-                if (!Succeeded(SQLPutData(statement.get(), const_cast<char*>(known->data() + at),
-                                          static_cast<SQLLEN>(piece))))
+                if (!Succeeded(
+                        SQLPutData(statement.get(), const_cast<char*>(known->data() + at), static_cast<SQLLEN>(piece))))
                     return statement.Fail("SQLPutData failed\n");
                 sent = true;
             }
@@ -93,7 +93,7 @@ bool NeedsLengthFirst(DBConnection* connection)
     char answer[4] = {0};
     SQLSMALLINT length = 0;
     return Succeeded(SQLGetInfo(HolderOf(connection)->hdbc, SQL_NEED_LONG_DATA_LEN, answer, sizeof(answer), &length)) &&
-           (answer[0] == 'Y' || answer[0] == 'y');
+        (answer[0] == 'Y' || answer[0] == 'y');
 }
 
 /* The whole value of source, for a driver that needs its length first. */

@@ -13,9 +13,10 @@ extern "C" {
 #define PLAT_TEXT_ANSI 1 /* the system's ANSI code page; UTF-8 on POSIX */
 
 /* Results of PlatGetSystemMessage. */
-#define PLAT_MESSAGE_FOUND 0       /* *text holds the system's text */
-#define PLAT_MESSAGE_NONE 1        /* the system has no text for the code */
-#define PLAT_MESSAGE_UNCONVERTED 2 /* a text exists but could not be converted
+#define PLAT_MESSAGE_FOUND 0 /* *text holds the system's text */
+#define PLAT_MESSAGE_NONE 1  /* the system has no text for the code */
+#define PLAT_MESSAGE_UNCONVERTED                                                                                       \
+    2 /* a text exists but could not be converted
                                       or copied; *error tells why */
 
 /*

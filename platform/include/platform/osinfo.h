@@ -37,7 +37,7 @@ extern "C" {
 /* The step that failed; 0 when all facts were read. */
 typedef enum PlatOsStep {
     PLAT_OS_OK = 0,
-    PLAT_OS_LOAD_KERNEL32 = 1,    /* LoadLibraryA("kernel32.dll") */
+    PLAT_OS_LOAD_KERNEL32 = 1,     /* LoadLibraryA("kernel32.dll") */
     PLAT_OS_FIND_PRODUCT_INFO = 2, /* GetProcAddress(..., "GetProductInfo"); no error code */
     PLAT_OS_VERSION = 3,           /* GetVersionExA */
     PLAT_OS_PRODUCT_INFO = 4       /* GetProductInfo returned false */
@@ -49,8 +49,8 @@ typedef struct PlatOsFacts {
     uint32_t buildNumber;
     uint16_t servicePackMajor;
     uint16_t servicePackMinor;
-    uint16_t productType; /* 1 workstation, 2 domain controller, 3 server */
-    uint32_t edition;     /* a PRODUCT_* number of GetProductInfo */
+    uint16_t productType;           /* 1 workstation, 2 domain controller, 3 server */
+    uint32_t edition;               /* a PRODUCT_* number of GetProductInfo */
     uint16_t processorArchitecture; /* a PROCESSOR_ARCHITECTURE_* number */
 } PlatOsFacts;
 

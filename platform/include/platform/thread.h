@@ -11,7 +11,9 @@ unsigned long PlatCurrentThreadId(void);
 
 /* Runs `init` exactly once per `once` record, whichever thread gets there
  * first; other callers wait until it has finished. Zero-initialise the record. */
-typedef struct PlatOnce { void* state[2]; } PlatOnce;
+typedef struct PlatOnce {
+    void* state[2];
+} PlatOnce;
 void PlatRunOnce(PlatOnce* once, void (*init)(void));
 
 /* A non-recursive mutex and a condition variable that waits on it. Both
@@ -36,7 +38,9 @@ void PlatCondSignal(PlatCond* cond);
 /* A process-wide mutex that needs no creation, so taking it cannot fail: a
  * zero-initialised record (a file-scope variable) is an unlocked mutex. It
  * is never destroyed. Not recursive. */
-typedef struct PlatStaticMutex { void* state[8]; } PlatStaticMutex;
+typedef struct PlatStaticMutex {
+    void* state[8];
+} PlatStaticMutex;
 void PlatStaticMutexLock(PlatStaticMutex* mutex);
 void PlatStaticMutexUnlock(PlatStaticMutex* mutex);
 
@@ -47,7 +51,7 @@ void PlatStaticMutexUnlock(PlatStaticMutex* mutex);
  * `PlatGlobalMutex g_lock;` is constant-initialised, ready before any
  * constructor runs. (The Windows builds' C++ library has no std::mutex.) */
 struct PlatGlobalMutex {
-    PlatStaticMutex record {};
+    PlatStaticMutex record{};
     void lock() { PlatStaticMutexLock(&record); }
     void unlock() { PlatStaticMutexUnlock(&record); }
 };

@@ -66,8 +66,7 @@ void LoggerTimerRoutine(void* settings, int fired);
 
 /* Rotates folder/name (folder null: the agent's logs folder) when its size
  * has reached the limit: the result of RotateSpecificLogs, or 0. */
-uint32_t RotateLoggerForEverRunningProcess(const char* folder, const char* fileName, int maxFiles,
-                                           uint32_t sizeLimit);
+uint32_t RotateLoggerForEverRunningProcess(const char* folder, const char* fileName, int maxFiles, uint32_t sizeLimit);
 
 /* 1 when the file's size is at least `sizeLimit`, else 0 (also when it
  * cannot be read, which counts as size 0). */

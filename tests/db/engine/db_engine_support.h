@@ -23,8 +23,7 @@ inline uint8_t DBTypeOf(Engine engine) { return static_cast<uint8_t>(GetDBTypeIn
 
 // Adds a connection entry named connectionName for database of the
 // engine (connection-string form, provider "ODBC").
-inline ::testing::AssertionResult AddEngineEntry(Engine engine, const std::string& database,
-                                                 const char* connectionName)
+inline ::testing::AssertionResult AddEngineEntry(Engine engine, const std::string& database, const char* connectionName)
 {
     std::string error;
     odbc_setup::EntryPtr model = odbc_setup::ConnectionStringEntry(engine, database, &error);
@@ -35,9 +34,9 @@ inline ::testing::AssertionResult AddEngineEntry(Engine engine, const std::strin
     // costs the threaded suites most of their time.
     if (engine == Engine::sqlite)
         text += ";SyncPragma=OFF";
-    ConnParamsEntry* entry = CreateConnParamsEntry("db", 1, model->dsn, model->userId, model->password, 0,
-                                                   connectionName, 1, text.c_str(), model->providerName,
-                                                   model->databaseType);
+    ConnParamsEntry* entry =
+        CreateConnParamsEntry("db", 1, model->dsn, model->userId, model->password, 0, connectionName, 1, text.c_str(),
+                              model->providerName, model->databaseType);
     if (entry == nullptr || AddConnParamsEntry(entry) != VELMORA_SUCCESS) {
         FreeConnParamsEntry(entry);
         return ::testing::AssertionFailure() << "cannot add the entry";
@@ -108,4 +107,4 @@ inline long long QueryNumber(DBConnection* connection, const std::string& statem
     return number;
 }
 
-}  // namespace db_engine
+} // namespace db_engine

@@ -134,7 +134,7 @@ class PrivateServer {
 public:
     explicit PrivateServer(Engine engine) : engine_(engine)
     {
-        char pattern[] = "/tmp/twdb.XXXXXX";  // short: the socket path must stay short
+        char pattern[] = "/tmp/twdb.XXXXXX"; // short: the socket path must stay short
         state_ = mkdtemp(pattern) ? pattern : "";
         // The PostgreSQL server runs as its own user and must reach the folder.
         if (!state_.empty())
@@ -156,16 +156,15 @@ public:
 private:
     bool Run(const std::string& action, const std::string& environment = "")
     {
-        std::string command = environment + TW_SOURCE_DIR "/scripts/engines/" +
-                              tw::engines::EngineName(engine_) + ".sh " + action + " '" + state_ +
-                              "' >/dev/null 2>&1";
+        std::string command = environment + TW_SOURCE_DIR "/scripts/engines/" + tw::engines::EngineName(engine_) +
+            ".sh " + action + " '" + state_ + "' >/dev/null 2>&1";
         return !state_.empty() && std::system(command.c_str()) == 0;
     }
     Engine engine_;
     std::string state_;
 };
 
-class DBServerRestart : public ::testing::TestWithParam<Engine> {};
+class DBServerRestart : public ::testing::TestWithParam<Engine> { };
 
 // Pools of one (shared) and of three (owned) connections live through a
 // server restart: while the server is down statements fail and requests get
@@ -183,7 +182,7 @@ TEST_P(DBServerRestart, PoolsReconnectAfterTheServerComesBack)
     ASSERT_TRUE(ReadEngineFacts(engine, &facts, &error)) << error;
     std::string database = engine == Engine::postgresql ? "postgres" : "mysql";
     {
-        LogCapture log;  // the drivers' diagnostics, shown when a check fails
+        LogCapture log; // the drivers' diagnostics, shown when a check fails
         DBLayer layer;
         // Pools: "one" of one connection, "many" of three.
         ASSERT_TRUE(AddEngineEntry(engine, database, "one"));
@@ -225,4 +224,4 @@ TEST_P(DBServerRestart, PoolsReconnectAfterTheServerComesBack)
 INSTANTIATE_TEST_SUITE_P(Engines, DBServerRestart, ::testing::Values(Engine::postgresql, Engine::mariadb),
                          tw::engines::EngineInstanceName);
 
-}  // namespace
+} // namespace

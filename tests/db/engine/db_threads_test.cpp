@@ -65,7 +65,7 @@ void Hammer(const char* pool, bool shared, const std::function<bool(DBConnection
     }
 }
 
-class FakePoolThreads : public fake_db::FakeDBTest {};
+class FakePoolThreads : public fake_db::FakeDBTest { };
 
 TEST_F(FakePoolThreads, OwnershipHoldsWhileConnectionsAreReopened)
 {
@@ -73,13 +73,14 @@ TEST_F(FakePoolThreads, OwnershipHoldsWhileConnectionsAreReopened)
         SCOPED_TRACE(size);
         AddEntry("inv");
         ASSERT_EQ(EstablishDBConnectionPool(size), VELMORA_SUCCESS);
-        Hammer("inv", size == 1, [](DBConnection* c, int, int) { return ExecuteUpdate(c, "x") == VELMORA_SUCCESS; },
-               [](DBConnection* c) {
-                   // Now and then a statement "finds the server gone".
-                   static std::atomic<int> n{0};
-                   if (++n % 97 == 0)
-                       MarkDBConnectionForReopen(c);
-               });
+        Hammer(
+            "inv", size == 1, [](DBConnection* c, int, int) { return ExecuteUpdate(c, "x") == VELMORA_SUCCESS; },
+            [](DBConnection* c) {
+                // Now and then a statement "finds the server gone".
+                static std::atomic<int> n{0};
+                if (++n % 97 == 0)
+                    MarkDBConnectionForReopen(c);
+            });
         EXPECT_GT(state_.opens, size) << "some connections were re-opened";
         CloseAllDBConnections();
         FreeAllConnParamsEntries();
@@ -130,4 +131,4 @@ TEST_P(PoolThreadsOnEngine, EightThreadsShareASingleConnection)
 
 TW_INSTANTIATE_ENGINE_TESTS(PoolThreadsOnEngine, Engine::sqlite, Engine::postgresql, Engine::mariadb);
 
-}  // namespace
+} // namespace

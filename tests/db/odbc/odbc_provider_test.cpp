@@ -124,8 +124,8 @@ TEST_P(Odbc, ConnectionsShareOneEnvironmentAndLeaveNothingOpen)
     byString.reset();
     EXPECT_EQ(gv_odbcEnv, nullptr);
 
-    EntryPtr missing(CreateConnParamsEntry("odbc", 1, "tw_missing", nullptr, nullptr, 0, "x", 0, nullptr, "ODBC",
-                                           "SQLITE"));
+    EntryPtr missing(
+        CreateConnParamsEntry("odbc", 1, "tw_missing", nullptr, nullptr, 0, "x", 0, nullptr, "ODBC", "SQLITE"));
     EXPECT_EQ(ODBCConnect(missing.get()), nullptr);
     EXPECT_EQ(ODBCConnect(nullptr), nullptr);
     EXPECT_EQ(gv_odbcEnv, nullptr);
@@ -159,16 +159,16 @@ TEST_P(Odbc, ValuesRoundTripThroughProviderAndDialect)
         uint8_t type;
         int32_t size;
     };
-    const std::vector<Kind> kinds = {{"Id", BRI_SQL_INT, 0},         {"Big", BRI_SQL_BIGINT, 0},
-                                     {"Small", BRI_SQL_SMALLINT, 0}, {"Ratio", BRI_SQL_DOUBLE, 0},
-                                     {"Code", BRI_SQL_CHAR, 4},      {"Name", BRI_SQL_VARCHAR, 40},
-                                     {"Flag", BRI_SQL_BOOLEAN, 0},   {"Day", BRI_SQL_DATE, 0},
-                                     {"At", BRI_SQL_TIME, 0},        {"Seen", BRI_SQL_DATETIME, 0},
-                                     {"Note", BRI_SQL_TEXT, 2000000}};
+    const std::vector<Kind> kinds = {
+        {"Id", BRI_SQL_INT, 0},        {"Big", BRI_SQL_BIGINT, 0},     {"Small", BRI_SQL_SMALLINT, 0},
+        {"Ratio", BRI_SQL_DOUBLE, 0},  {"Code", BRI_SQL_CHAR, 4},      {"Name", BRI_SQL_VARCHAR, 40},
+        {"Flag", BRI_SQL_BOOLEAN, 0},  {"Day", BRI_SQL_DATE, 0},       {"At", BRI_SQL_TIME, 0},
+        {"Seen", BRI_SQL_DATETIME, 0}, {"Note", BRI_SQL_TEXT, 2000000}};
     LCDVector* columns = CreateVector();
     for (const Kind& kind : kinds)
-        AddElementData(columns, CreateColumnDefn(kind.name, kind.type, nullptr, 0, 0, nullptr, nullptr, kind.size,
-                                                 kind.name == kinds[0].name ? 0 : 1, nullptr));
+        AddElementData(columns,
+                       CreateColumnDefn(kind.name, kind.type, nullptr, 0, 0, nullptr, nullptr, kind.size,
+                                        kind.name == kinds[0].name ? 0 : 1, nullptr));
     char** key = static_cast<char**>(calloc(2, sizeof(char*)));
     key[0] = strdup("Id");
     ASSERT_EQ(AddTableDefn(CreateTableDefn("Kinds", nullptr, columns, CreateConstraintDefn(key, 1, nullptr))), 1);
@@ -188,8 +188,10 @@ TEST_P(Odbc, ValuesRoundTripThroughProviderAndDialect)
     for (int i = 0; longText.size() < 1000000; i++)
         longText += std::to_string(i) + " O'Brien \\ \"quoted\"\n";
     const std::vector<std::vector<const char*>> rows = {
-        {"1", "-9000000000", "-32000", "0.25", "abcd", "Gr\xC3\xBC\xC3\x9F" "e", "TRUE", "2024-02-29", "23:59:58",
-         "2024-02-29 12:34:56", longText.c_str()},
+        {"1", "-9000000000", "-32000", "0.25", "abcd",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "TRUE", "2024-02-29", "23:59:58", "2024-02-29 12:34:56", longText.c_str()},
         {"2", "0", "0", "-1.5", "x", "O'Brien", "FALSE", "1999-12-31", "00:00:01", "2000-01-01 00:00:00", ""},
         {"3", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     };
@@ -229,7 +231,7 @@ TEST_P(Odbc, ValuesRoundTripThroughProviderAndDialect)
             char* got = ColumnValueToString(back->values[i], back->lengths[i], kinds[i].type);
             ASSERT_TRUE(want && got);
             std::string wanted(want), gotten(got);
-            if (kinds[i].type == BRI_SQL_CHAR)  // CHAR(4) is padded with blanks
+            if (kinds[i].type == BRI_SQL_CHAR) // CHAR(4) is padded with blanks
                 gotten.erase(gotten.find_last_not_of(' ') + 1);
             if (wanted.size() > 100)
                 EXPECT_TRUE(wanted == gotten) << "lengths " << wanted.size() << " and " << gotten.size();
@@ -262,7 +264,7 @@ TEST_P(Odbc, TransactionsCommitKeepsAndRollbackUndoes)
     ASSERT_EQ(ODBCExecuteUpdate(connection.get(), "INSERT INTO t VALUES (2)"), 1);
     ASSERT_EQ(ODBCExecuteUpdate(connection.get(), "INSERT INTO t VALUES (3)"), 1);
     ASSERT_EQ(ODBCCommitTransaction(connection.get()), 1);
-    ASSERT_EQ(ODBCExecuteUpdate(connection.get(), "INSERT INTO t VALUES (4)"), 1);  // autocommit again
+    ASSERT_EQ(ODBCExecuteUpdate(connection.get(), "INSERT INTO t VALUES (4)"), 1); // autocommit again
     EXPECT_EQ(Scalar(other.get(), "SELECT SUM(id) FROM t"), "9");
     // A transaction left open is given up at disconnect, not leaked.
     ASSERT_EQ(ODBCBeginTransaction(connection.get()), 1);
@@ -286,7 +288,7 @@ TEST_P(Odbc, StreamedValuesOfTenMegabytesBothWays)
     } source;
     source.data.resize(10 * 1024 * 1024);
     for (size_t i = 0; i < source.data.size(); i++)
-        source.data[i] = static_cast<char>((i * 7 + i / 1024) & 0xFF);  // zero bytes included
+        source.data[i] = static_cast<char>((i * 7 + i / 1024) & 0xFF); // zero bytes included
     auto give = [](const void** buffer, int32_t* length, void* context) -> int {
         auto* s = static_cast<Source*>(context);
         if (s->at == s->data.size())
@@ -349,12 +351,15 @@ TEST_P(Odbc, FailuresFreeEverythingAndLostSessionsAreMarked)
     EXPECT_EQ(ODBCExecuteUpdate(connection.get(), "INSERT INTO missing VALUES (1)"), 0);
     EXPECT_EQ(IsDBConnectionMarkedForReopen(connection.get()), 0);
     if (engine() == Engine::sqlite)
-        return;  // no server to lose
+        return; // no server to lose
     ConnectionPtr victim = Connect(stringEntry_.get());
     ASSERT_TRUE(victim);
-    std::string id = Scalar(victim.get(), engine() == Engine::postgresql ? "SELECT pg_backend_pid()" : "SELECT CONNECTION_ID()");
-    ASSERT_EQ(ODBCExecuteUpdate(connection.get(), ((engine() == Engine::postgresql ? "SELECT pg_terminate_backend(" : "KILL ") +
-                                                   id + (engine() == Engine::postgresql ? ")" : "")).c_str()),
+    std::string id =
+        Scalar(victim.get(), engine() == Engine::postgresql ? "SELECT pg_backend_pid()" : "SELECT CONNECTION_ID()");
+    ASSERT_EQ(ODBCExecuteUpdate(connection.get(),
+                                ((engine() == Engine::postgresql ? "SELECT pg_terminate_backend(" : "KILL ") + id +
+                                 (engine() == Engine::postgresql ? ")" : ""))
+                                    .c_str()),
               1);
     EXPECT_EQ(ODBCExecuteQuery(victim.get(), "SELECT id FROM t"), nullptr);
     EXPECT_EQ(IsDBConnectionMarkedForReopen(victim.get()), 1);
@@ -377,7 +382,8 @@ TEST(OdbcRules, ConnectionStringsKeepEveryValueInItsAttribute)
         {"sales", " app", "p", "ODBC", "DSN=sales;UID={ app};PWD=p;Driver={ODBC}"},
     };
     for (const Case& c : cases) {
-        EntryPtr entry(CreateConnParamsEntry("n", 1, c.dsn, c.user, c.password, 0, "c", 0, nullptr, c.provider, "SQLITE"));
+        EntryPtr entry(
+            CreateConnParamsEntry("n", 1, c.dsn, c.user, c.password, 0, "c", 0, nullptr, c.provider, "SQLITE"));
         char* text = BuildODBCConnectionString(entry.get());
         EXPECT_STREQ(text, c.expected);
         free(text);
@@ -388,10 +394,22 @@ TEST(OdbcRules, ConnectionStringsKeepEveryValueInItsAttribute)
 TEST(OdbcRules, SqlTypesMapToColumnTypes)
 {
     const std::pair<int, uint8_t> cases[] = {
-        {-5, BRI_SQL_BIGINT}, {5, BRI_SQL_SMALLINT},  {4, BRI_SQL_INT},     {8, BRI_SQL_DOUBLE},
-        {12, BRI_SQL_VARCHAR}, {-1, BRI_SQL_BLOB},    {9, BRI_SQL_DATE},    {91, BRI_SQL_DATE},
-        {92, BRI_SQL_TIME},    {93, BRI_SQL_DATETIME}, {-4, BRI_SQL_BLOB},  {-6, BRI_SQL_BOOLEAN},
-        {-7, BRI_SQL_BOOLEAN}, {-9, 0},               {101, 0},             {12345, 0},
+        {-5, BRI_SQL_BIGINT},
+        {5, BRI_SQL_SMALLINT},
+        {4, BRI_SQL_INT},
+        {8, BRI_SQL_DOUBLE},
+        {12, BRI_SQL_VARCHAR},
+        {-1, BRI_SQL_BLOB},
+        {9, BRI_SQL_DATE},
+        {91, BRI_SQL_DATE},
+        {92, BRI_SQL_TIME},
+        {93, BRI_SQL_DATETIME},
+        {-4, BRI_SQL_BLOB},
+        {-6, BRI_SQL_BOOLEAN},
+        {-7, BRI_SQL_BOOLEAN},
+        {-9, 0},
+        {101, 0},
+        {12345, 0},
     };
     for (const auto& [sqlType, code] : cases)
         EXPECT_EQ(GetODBCColumnType(sqlType), code) << sqlType;
@@ -401,10 +419,11 @@ TEST(OdbcRules, DataSourcesComeFromTheListAndLeaveOutNull)
 {
     PrivateOdbcConfig config;
     std::string list = config.dir().file("dsns.txt");
-    WriteWholeFile(list, "alpha NULL host1 app NULL db1 SQLite3\n"
-                         "beta described host2 app secret db2   SQLite3\r\n"
-                         "short words\n"
-                         "gamma x;DSN=evil host app pw db SQLite3\n");
+    WriteWholeFile(list,
+                   "alpha NULL host1 app NULL db1 SQLite3\n"
+                   "beta described host2 app secret db2   SQLite3\r\n"
+                   "short words\n"
+                   "gamma x;DSN=evil host app pw db SQLite3\n");
     EXPECT_EQ(CreateDSNFromFile(list.c_str()), 1);
     std::string ini = ReadWholeFile(config.odbcIni());
     EXPECT_NE(ini.find("[alpha]"), std::string::npos) << ini;
@@ -421,4 +440,4 @@ TEST(OdbcRules, DataSourcesComeFromTheListAndLeaveOutNull)
     EXPECT_EQ(CreateDSNFromFile(config.dir().file("absent.txt").c_str()), 0);
 }
 
-}  // namespace
+} // namespace

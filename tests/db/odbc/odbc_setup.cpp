@@ -88,18 +88,18 @@ bool PlaceOf(Engine engine, const std::string& database, Place* place, std::stri
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
-}  // namespace
+} // namespace
 
-EntryPtr DsnEntry(Engine engine, const std::string& database, const std::string& dsn,
-                  const PrivateOdbcConfig& config, std::string* error)
+EntryPtr DsnEntry(Engine engine, const std::string& database, const std::string& dsn, const PrivateOdbcConfig& config,
+                  std::string* error)
 {
     Place place;
     if (!PlaceOf(engine, database, &place, error))
         return nullptr;
     auto word = [](const std::string& text) { return text.empty() ? std::string("NULL") : text; };
     std::string list = config.dir().file("dsn_list.txt");
-    std::ofstream(list) << dsn << " NULL " << word(place.host) << " " << word(place.user) << " "
-                        << word(place.password) << " " << place.database << " " << DriverName(engine) << "\n";
+    std::ofstream(list) << dsn << " NULL " << word(place.host) << " " << word(place.user) << " " << word(place.password)
+                        << " " << place.database << " " << DriverName(engine) << "\n";
     if (CreateDSNFromFile(list.c_str()) != 1) {
         *error = "CreateDSNFromFile failed";
         return nullptr;
@@ -115,8 +115,8 @@ EntryPtr DsnEntry(Engine engine, const std::string& database, const std::string&
     }
     if (engine == Engine::mariadb)
         SQLWritePrivateProfileString(dsn.c_str(), "PORT", place.port.c_str(), "odbc.ini");
-    return EntryPtr(CreateConnParamsEntry("odbc", 1, dsn.c_str(), OrNull(place.user), OrNull(place.password), 0,
-                                          "main", 0, nullptr, "ODBC", DialectName(engine)));
+    return EntryPtr(CreateConnParamsEntry("odbc", 1, dsn.c_str(), OrNull(place.user), OrNull(place.password), 0, "main",
+                                          0, nullptr, "ODBC", DialectName(engine)));
 }
 
 EntryPtr ConnectionStringEntry(Engine engine, const std::string& database, std::string* error)
@@ -126,11 +126,12 @@ EntryPtr ConnectionStringEntry(Engine engine, const std::string& database, std::
         return nullptr;
     std::string text = std::string("Driver={") + DriverName(engine) + "};Database=" + place.database;
     if (engine == Engine::postgresql)
-        text += ";Servername=" + place.host + ";Port=" + place.port + ";UID=" + place.user + ";PWD=" + place.password + ";BoolsAsChar=0";
+        text += ";Servername=" + place.host + ";Port=" + place.port + ";UID=" + place.user + ";PWD=" + place.password +
+            ";BoolsAsChar=0";
     if (engine == Engine::mariadb)
         text += ";Server=" + place.host + ";Port=" + place.port + ";UID=" + place.user + ";PWD=" + place.password;
-    return EntryPtr(CreateConnParamsEntry("odbc", 2, "unused", nullptr, nullptr, 0, "second", 1, text.c_str(),
-                                          "ODBC", DialectName(engine)));
+    return EntryPtr(CreateConnParamsEntry("odbc", 2, "unused", nullptr, nullptr, 0, "second", 1, text.c_str(), "ODBC",
+                                          DialectName(engine)));
 }
 
-}  // namespace odbc_setup
+} // namespace odbc_setup

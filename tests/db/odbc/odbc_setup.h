@@ -47,4 +47,4 @@ EntryPtr DsnEntry(tw::engines::Engine engine, const std::string& database, const
 // An entry whose connection string names the driver and the database.
 EntryPtr ConnectionStringEntry(tw::engines::Engine engine, const std::string& database, std::string* error);
 
-}  // namespace odbc_setup
+} // namespace odbc_setup

@@ -14,8 +14,7 @@ namespace {
 struct FreeDeleter {
     void operator()(void* p) const { free(p); }
 };
-template <typename T>
-using Owned = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using Owned = std::unique_ptr<T, FreeDeleter>;
 
 // Parses text and returns {result, sub-identifiers}.
 std::pair<int, std::vector<uint32_t>> Parse(const char* text, int isAddress)
@@ -46,7 +45,11 @@ TEST(Hex, PacksPairsInPlaceAndRefusesTooManyDigits)
 {
     char text[] = "0aFF10zz";
     ASSERT_EQ(ConvertToHexValue(text, 6), CONVERSION_OK);
-    EXPECT_EQ(memcmp(text, "\x0a\xff\x10" "F10zz", 8), 0);
+    EXPECT_EQ(memcmp(text,
+                     "\x0a\xff\x10"
+                     "F10zz",
+                     8),
+              0);
 
     // An odd last digit has no partner: only whole pairs, nothing read beyond.
     char odd[3] = {'1', '2', '3'};
@@ -137,7 +140,7 @@ TEST(OidText, ParsesOidsAndAddresses)
 
 TEST(OidText, ComponentsLongerThanNineteenCharactersAreRefused)
 {
-    EXPECT_EQ(Parse(".0000000000000000001", 0).second, (std::vector<uint32_t>{1}));  // 19 characters
+    EXPECT_EQ(Parse(".0000000000000000001", 0).second, (std::vector<uint32_t>{1})); // 19 characters
     EXPECT_EQ(Parse(".00000000000000000001", 0).first, -1);                         // 20
     std::string huge = "." + std::string(100000, '9');
     EXPECT_EQ(Parse(huge.c_str(), 0).first, -1);
@@ -148,15 +151,15 @@ TEST(OidText, ComponentsLongerThanNineteenCharactersAreRefused)
 TEST(OidText, Validity)
 {
     EXPECT_EQ(GetOidLength(".1.3.6", 4), 2);
-    EXPECT_EQ(GetOidLength(".1\0.3.", 6), 1);  // stops at the terminator
+    EXPECT_EQ(GetOidLength(".1\0.3.", 6), 1); // stops at the terminator
     EXPECT_TRUE(IsValidOid(".1.3", 4));
     EXPECT_FALSE(IsValidOid(".1", 2));
     EXPECT_FALSE(IsValidOid("1.3.6", 5));
 
     for (const char* good : {"192.168.0.1", "00.0.0.0", "1.2.3.", "255.255.255.255"})
         EXPECT_TRUE(IsValidIPAddress(good, static_cast<int>(strlen(good)))) << good;
-    for (const char* bad : {"256.1.1.1", ".1.2.3", "1..2.3", "1.2.3", "1.2.3.4.5", "1.2.3.x", "1.2.-1.4",
-                            "1.2.+1.4", "1.2.3.00000000000000000001", ""})
+    for (const char* bad : {"256.1.1.1", ".1.2.3", "1..2.3", "1.2.3", "1.2.3.4.5", "1.2.3.x", "1.2.-1.4", "1.2.+1.4",
+                            "1.2.3.00000000000000000001", ""})
         EXPECT_FALSE(IsValidIPAddress(bad, static_cast<int>(strlen(bad)))) << bad;
     EXPECT_FALSE(IsValidIPAddress(nullptr, 5));
 }
@@ -192,7 +195,7 @@ TEST(OidText, CompareCopyAndSearch)
     EXPECT_EQ(CompareOid(b, 4, a, 3), 1);
     EXPECT_EQ(CompareOid(c, 2, a, 3), 1);
     EXPECT_EQ(CompareOid(a, 3, a, 3), 0);
-    EXPECT_EQ(CompareOid(d, 2, c, 2), 1);  // unsigned comparison
+    EXPECT_EQ(CompareOid(d, 2, c, 2), 1); // unsigned comparison
 
     uint32_t dest[6] = {};
     CopyOid(dest, b, 4);
@@ -290,9 +293,9 @@ TEST(HttpDate, ThreeFormsGiveTheSameTime)
         EXPECT_EQ(t->tm_sec, 37);
         EXPECT_EQ(t->tm_wday, 0);
     }
-    for (const char* bad : {"Sun, 06 Xyz 1994 08:49:37 GMT", "Sun Nov 6 08:49:37", "",
-                            "Sundayyyyyyyyyyyyyyyyyyyy, 06 Nov 1994 08:49:37 GMT",
-                            "Sun, 06 Nov 1994 08:49:37 GMTTTTTTTTTTTTTTTTTTTTTT"})
+    for (const char* bad :
+         {"Sun, 06 Xyz 1994 08:49:37 GMT", "Sun Nov 6 08:49:37", "",
+          "Sundayyyyyyyyyyyyyyyyyyyy, 06 Nov 1994 08:49:37 GMT", "Sun, 06 Nov 1994 08:49:37 GMTTTTTTTTTTTTTTTTTTTTTT"})
         EXPECT_EQ(ParseDateTime(bad), nullptr) << bad;
 }
 
@@ -323,4 +326,4 @@ TEST(HttpDate, CurrentTimeText)
     EXPECT_EQ(now.get()[10], ' ');
 }
 
-}  // namespace
+} // namespace

@@ -70,4 +70,4 @@ TEST(MessageQueue, OneThreadFillsAnotherDrainsNothingLost)
     EXPECT_EQ(queue.count, 0);
 }
 
-}  // namespace
+} // namespace

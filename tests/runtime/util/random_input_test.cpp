@@ -34,13 +34,35 @@ private:
 
 class RandomText {
 public:
-    explicit RandomText(unsigned seed) : engine_(seed) {}
+    explicit RandomText(unsigned seed) : engine_(seed) { }
 
     std::string Next()
     {
-        static const char* const kPieces[] = {".", "..", "0", "1", "9", "255", "256", "4294967295", "4294967296",
-                                              "-", "+", ",", ":", " ", "  ", "Nov", "nOV", "Sun,", "GMT", "1994",
-                                              "94", "x", "99999999999999999999", "\xff", "\t"};
+        static const char* const kPieces[] = {".",
+                                              "..",
+                                              "0",
+                                              "1",
+                                              "9",
+                                              "255",
+                                              "256",
+                                              "4294967295",
+                                              "4294967296",
+                                              "-",
+                                              "+",
+                                              ",",
+                                              ":",
+                                              " ",
+                                              "  ",
+                                              "Nov",
+                                              "nOV",
+                                              "Sun,",
+                                              "GMT",
+                                              "1994",
+                                              "94",
+                                              "x",
+                                              "99999999999999999999",
+                                              "\xff",
+                                              "\t"};
         std::string text;
         int parts = static_cast<int>(engine_() % 24);
         for (int i = 0; i < parts; ++i) {
@@ -93,7 +115,7 @@ void CheckOidParsing(const Input& in)
         }
         free(ids);
     }
-    GetOidLength(in.get(), in.size() + 5);  // a length past the text stops at its end
+    GetOidLength(in.get(), in.size() + 5); // a length past the text stops at its end
     IsValidOid(in.get(), in.size() + 5);
 }
 
@@ -194,4 +216,4 @@ TEST(RandomInput, ParsersHoldTheirBounds)
     EXPECT_GT(rounds, 1000);
 }
 
-}  // namespace
+} // namespace

@@ -154,4 +154,4 @@ TEST(Directory, OnlyExistingDirectories)
     EXPECT_FALSE(IsDirectory(nullptr));
 }
 
-}  // namespace
+} // namespace

@@ -137,4 +137,4 @@ TEST(ThreadPool, HandleMayBeClosedBeforeTheThreadEnds)
     EXPECT_EQ(CreateNewThread(nullptr, nullptr), nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -77,11 +77,11 @@ extern "C" {
  * "value" record whose text values are all the value texts; a range is a
  * "from" record followed by a "to" record. */
 typedef struct XmlTagInfo {
-    char* tagName;            /* as written in the file */
-    char** attribNames;       /* the attributes read: name, system, */
-    char** attribValues;      /*   reference-table-name, isbidirectional */
+    char* tagName;       /* as written in the file */
+    char** attribNames;  /* the attributes read: name, system, */
+    char** attribValues; /*   reference-table-name, isbidirectional */
     int32_t attribCount;
-    char** textValues;        /* text content (one entry; several for "value") */
+    char** textValues; /* text content (one entry; several for "value") */
     int32_t textValueCount;
     struct XmlTagInfo* firstChild;
     struct XmlTagInfo* nextSibling;

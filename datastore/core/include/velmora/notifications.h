@@ -43,10 +43,10 @@ typedef struct IMDSNotification {
 typedef void (*NotificationCallback)(const IMDSNotification* notification, const char* listenerName);
 
 typedef struct NotificationListener {
-    char* name;           /* adopted heap string */
-    char** tableNames;    /* adopted null-terminated array of heap strings, sorted */
+    char* name;        /* adopted heap string */
+    char** tableNames; /* adopted null-terminated array of heap strings, sorted */
     uint8_t enabled;
-    uint8_t eventType;    /* 0: every change; else a ROW_STATE_* flag */
+    uint8_t eventType; /* 0: every change; else a ROW_STATE_* flag */
     NotificationCallback callback;
 } NotificationListener;
 

@@ -47,18 +47,18 @@ extern "C" {
 #define TABLE_KIND_VIEW 2
 
 /* RowObject.state flags */
-#define ROW_STATE_STORED 1   /* the row exists in the database */
-#define ROW_STATE_NEW 2      /* the row was created in memory */
-#define ROW_STATE_UPDATED 4  /* a value was changed in memory */
-#define ROW_STATE_DELETED 8  /* marked for deletion from the database */
+#define ROW_STATE_STORED 1  /* the row exists in the database */
+#define ROW_STATE_NEW 2     /* the row was created in memory */
+#define ROW_STATE_UPDATED 4 /* a value was changed in memory */
+#define ROW_STATE_DELETED 8 /* marked for deletion from the database */
 
 /* One column of a custom view: the name (not owned; normally the source
  * column's own name) and the column definition it comes from, whose type
  * the view column has. */
 typedef struct ViewColumnDefn {
     const char* columnName;
-    int32_t reserved1;   /* 0 */
-    uint8_t reserved2;   /* 0 */
+    int32_t reserved1; /* 0 */
+    uint8_t reserved2; /* 0 */
     ColumnDefn* sourceColumn;
 } ViewColumnDefn;
 
@@ -67,8 +67,8 @@ typedef struct ViewColumnDefn {
  * column records and the vector; not the source column definitions. */
 typedef struct CustomViewDefn {
     uint8_t tableCount;
-    char** tableNames;      /* tableCount heap strings */
-    LCDVector* columns;     /* of ViewColumnDefn */
+    char** tableNames;  /* tableCount heap strings */
+    LCDVector* columns; /* of ViewColumnDefn */
 } CustomViewDefn;
 
 typedef struct RowObject {
@@ -80,11 +80,11 @@ typedef struct RowObject {
 
 typedef struct TableData {
     char* name;
-    uint8_t kind;                /* TABLE_KIND_TABLE or TABLE_KIND_VIEW */
-    TableDefn* tableDefn;        /* kind 1; not owned */
-    CustomViewDefn* viewDefn;    /* kind 2; owned */
-    int32_t columnCount;         /* columns of the definition when created */
-    int32_t rowCount;            /* rows added by AddNewRow; deletions do not lower it */
+    uint8_t kind;             /* TABLE_KIND_TABLE or TABLE_KIND_VIEW */
+    TableDefn* tableDefn;     /* kind 1; not owned */
+    CustomViewDefn* viewDefn; /* kind 2; owned */
+    int32_t columnCount;      /* columns of the definition when created */
+    int32_t rowCount;         /* rows added by AddNewRow; deletions do not lower it */
     RowObject* firstRow;
     /* The last row of the list, kept by the operations below so that an
      * append does not walk the list. Code that links rows into firstRow
@@ -100,12 +100,12 @@ typedef struct ResultRowRef {
 
 typedef struct ResultData {
     ResultRowRef* firstRow;
-    uint8_t kind;               /* copied from the table */
-    TableDefn* tableDefn;       /* kind 1 */
-    CustomViewDefn* viewDefn;   /* kind 2 */
+    uint8_t kind;             /* copied from the table */
+    TableDefn* tableDefn;     /* kind 1 */
+    CustomViewDefn* viewDefn; /* kind 2 */
     int32_t rowCount;
     int32_t columnCount;
-    ResultRowRef* cursor;       /* current reference; null: before the first */
+    ResultRowRef* cursor; /* current reference; null: before the first */
     /* The last reference, kept by AddRowToResultData so that appending does
      * not walk the list (null: found again by the next append). */
     ResultRowRef* lastRow;
@@ -177,8 +177,7 @@ int AddNewRow(const char* tableName, RowObject* row);
  * or column, a null row, a negative length and any primary-key column of
  * a table; 99 when the copy cannot be allocated. On failure the row is
  * unchanged. row must be a row of that table. */
-int UpdateRowObject(const char* tableName, RowObject* row, const char* columnName, const void* value,
-                    int32_t length);
+int UpdateRowObject(const char* tableName, RowObject* row, const char* columnName, const void* value, int32_t length);
 
 /* A row stored in the database only gets ROW_STATE_DELETED and stays;
  * any other row is unlinked, announced and freed (0 when it is not in the

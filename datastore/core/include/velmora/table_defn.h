@@ -44,14 +44,14 @@ typedef struct AllowedValues {
 
 typedef struct ColumnDefn {
     char* name;
-    uint8_t type;               /* column type code (BRI_SQL_*) */
-    void* defaultValue;         /* column value of the declared type; null: none */
-    int32_t defaultLength;      /* length of defaultValue */
-    uint8_t unique;             /* 1 when the column is unique */
-    char* generatorName;        /* identifier generator that fills the column, or null */
-    char* description;          /* or null */
-    int32_t maxSize;            /* declared maximum size, 0 when not given */
-    uint8_t nullable;           /* 1 when NULL is allowed */
+    uint8_t type;                 /* column type code (BRI_SQL_*) */
+    void* defaultValue;           /* column value of the declared type; null: none */
+    int32_t defaultLength;        /* length of defaultValue */
+    uint8_t unique;               /* 1 when the column is unique */
+    char* generatorName;          /* identifier generator that fills the column, or null */
+    char* description;            /* or null */
+    int32_t maxSize;              /* declared maximum size, 0 when not given */
+    uint8_t nullable;             /* 1 when NULL is allowed */
     AllowedValues* allowedValues; /* or null */
 } ColumnDefn;
 
@@ -66,15 +66,15 @@ typedef struct ForeignKeyDefn {
 } ForeignKeyDefn;
 
 typedef struct ConstraintDefn {
-    char** primaryKeys;        /* primary-key column names, in key order */
+    char** primaryKeys; /* primary-key column names, in key order */
     int32_t primaryKeyCount;
-    LCDVector* foreignKeys;    /* of ForeignKeyDefn, or null when there are none */
+    LCDVector* foreignKeys; /* of ForeignKeyDefn, or null when there are none */
 } ConstraintDefn;
 
 typedef struct TableDefn {
     char* name;
-    char* description;          /* or null */
-    LCDVector* columns;         /* of ColumnDefn, in dictionary order; never null */
+    char* description;           /* or null */
+    LCDVector* columns;          /* of ColumnDefn, in dictionary order; never null */
     ConstraintDefn* constraints; /* never null (possibly without keys) */
 } TableDefn;
 
@@ -109,9 +109,8 @@ void FreeColumnDefn(ColumnDefn* column);
 /* A new foreign-key pair; copies the three strings and stores each flag as
  * passed (reserved too). Null when a string is null or on allocation
  * failure. */
-ForeignKeyDefn* CreateForeignKeyDefn(const char* localColumn, const char* referenceColumn,
-                                     const char* referenceTable, uint8_t reserved, uint8_t onDeleteCascade,
-                                     uint8_t isBidirectional);
+ForeignKeyDefn* CreateForeignKeyDefn(const char* localColumn, const char* referenceColumn, const char* referenceTable,
+                                     uint8_t reserved, uint8_t onDeleteCascade, uint8_t isBidirectional);
 void FreeForeignKeyDefn(ForeignKeyDefn* key);
 
 /* A new constraints record that takes ownership of primaryKeys (an array of
@@ -130,8 +129,7 @@ void FreeConstraintDefn(ConstraintDefn* constraints);
  * Null columns give an empty vector, null constraints an empty constraints
  * record, so that every definition has both. Null for a null name or on
  * allocation failure; columns and constraints then stay the caller's. */
-TableDefn* CreateTableDefn(const char* name, const char* description, LCDVector* columns,
-                           ConstraintDefn* constraints);
+TableDefn* CreateTableDefn(const char* name, const char* description, LCDVector* columns, ConstraintDefn* constraints);
 /* Frees the table's strings, every column, the columns vector, the
  * constraints and the record. Does not touch the registry. */
 void FreeTableDefn(TableDefn* table);

@@ -118,11 +118,9 @@ typedef struct DBProvider {
     int (*commitTransaction)(DBConnection* connection);
     int (*rollbackTransaction)(DBConnection* connection);
     /* The statement's one parameter is the streamed value of source. */
-    int (*executeUpdateBlob)(DBConnection* connection, const char* statement, DBChunkSource source,
-                             void* context);
+    int (*executeUpdateBlob)(DBConnection* connection, const char* statement, DBChunkSource source, void* context);
     /* Long binary columns go to sink piece by piece instead of the rows. */
-    int (*executeQueryBlob)(DBConnection* connection, const char* statement, DBChunkSink sink,
-                            void* context);
+    int (*executeQueryBlob)(DBConnection* connection, const char* statement, DBChunkSink sink, void* context);
 } DBProvider;
 
 /* Number of provider slots. */
@@ -198,8 +196,8 @@ int RollbackDBTransaction(DBConnection* connection);
 /* --- Pools ---------------------------------------------------------------- */
 
 typedef struct DBConnectionPool {
-    char* connectionName;    /* owned */
-    LCDVector connections;   /* of DBConnection */
+    char* connectionName;  /* owned */
+    LCDVector connections; /* of DBConnection */
 } DBConnectionPool;
 
 /* The pools (of DBConnectionPool), in connparams.txt order. */

@@ -103,8 +103,8 @@ uint8_t GetODBCColumnType(int sqlType);
  * NULL \n" and 0 without driver or DSN; "SQLConfigDataSource returned FALSE
  * \n" and 0 when the installer refuses; 0 for a value holding ';' or '='
  * (it would add attributes). 1. */
-int CreateDSN(const char* dsn, const char* description, const char* server, const char* userId,
-              const char* password, const char* database, const char* driver);
+int CreateDSN(const char* dsn, const char* description, const char* server, const char* userId, const char* password,
+              const char* database, const char* driver);
 
 /* One data source per line: DSN, description, server, user id, password,
  * database (six words), then the driver name (the rest of the line). A line

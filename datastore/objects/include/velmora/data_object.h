@@ -71,7 +71,7 @@ extern "C" {
 typedef struct RowUnit {
     char* tableName;
     int32_t columnCount;
-    void** values;    /* null entry: SQL NULL */
+    void** values; /* null entry: SQL NULL */
     int32_t* lengths;
     uint8_t rowState; /* ROW_STATE_* flags */
     struct RowUnit* next;
@@ -80,11 +80,11 @@ typedef struct RowUnit {
 /* The rows a DO holds of one table. */
 typedef struct RowCollection {
     char* tableName;
-    TableDefn* tableDefn;     /* from the registry; not owned */
-    char** columnNames;       /* null-terminated: the columns held, in row order */
-    uint8_t* columnTypes;     /* one type code per column name */
-    RowUnit* firstRow;        /* rows in insertion (result) order */
-    RowUnit* currentRow;      /* cursor of GotoNextRowUnit; null: before the first */
+    TableDefn* tableDefn; /* from the registry; not owned */
+    char** columnNames;   /* null-terminated: the columns held, in row order */
+    uint8_t* columnTypes; /* one type code per column name */
+    RowUnit* firstRow;    /* rows in insertion (result) order */
+    RowUnit* currentRow;  /* cursor of GotoNextRowUnit; null: before the first */
     struct RowCollection* next;
 } RowCollection;
 
@@ -281,8 +281,7 @@ const void* GetFirstValue(const char* column, const char* table, DataObject* dat
 /* A heap copy (caller frees; terminated) of column's value in row n (from
  * 1), its length in *length when not null. Null for NULL and on failure
  * ("Invalid Column Entered.\n"). */
-void* GetColumnValueFromDO(DataObject* dataObject, const char* table, const char* column, int32_t n,
-                           int32_t* length);
+void* GetColumnValueFromDO(DataObject* dataObject, const char* table, const char* column, int32_t n, int32_t* length);
 
 /* Column's values over every unit of table, in row order (see
  * DOColumnValues). An empty table gives count 0. Null with "Invalid Column

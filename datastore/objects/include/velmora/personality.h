@@ -48,11 +48,11 @@ extern "C" {
 #define PERSONALITY_MAX_ELEMENTS 100000
 
 typedef struct ConstituentTable {
-    char* dominantTable;   /* the personality's text, shared: not owned */
+    char* dominantTable; /* the personality's text, shared: not owned */
     char* table;
     int32_t tableIndex;
-    uint8_t mandatory;     /* 0 for "false", else 1 */
-    char* fkConstraintId;  /* or null */
+    uint8_t mandatory;    /* 0 for "false", else 1 */
+    char* fkConstraintId; /* or null */
 } ConstituentTable;
 
 typedef struct PersonalityDefn {

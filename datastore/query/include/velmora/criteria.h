@@ -47,12 +47,12 @@ extern "C" {
 #endif
 
 /* CriteriaNode.op */
-#define CRITERIA_LT 1  /* <  */
-#define CRITERIA_GT 2  /* >  */
-#define CRITERIA_LE 3  /* <= */
-#define CRITERIA_GE 4  /* >= */
-#define CRITERIA_EQ 5  /* =  */
-#define CRITERIA_NE 6  /* != */
+#define CRITERIA_LT 1 /* <  */
+#define CRITERIA_GT 2 /* >  */
+#define CRITERIA_LE 3 /* <= */
+#define CRITERIA_GE 4 /* >= */
+#define CRITERIA_EQ 5 /* =  */
+#define CRITERIA_NE 6 /* != */
 #define CRITERIA_AND 7
 #define CRITERIA_OR 8
 

@@ -71,10 +71,7 @@ enum QueryOperator {
 #define QUERY_OP_MAX_CODE 10
 
 /* Join types; any other value is refused when the statement is generated. */
-enum QueryJoinType {
-    QUERY_INNER_JOIN = 0,
-    QUERY_LEFT_JOIN = 1
-};
+enum QueryJoinType { QUERY_INNER_JOIN = 0, QUERY_LEFT_JOIN = 1 };
 
 /* The highest column type code a query column may carry. */
 #define QUERY_MAX_COLUMN_TYPE 21
@@ -86,7 +83,7 @@ enum QueryJoinType {
 typedef struct QueryColumn {
     char* tableName;
     char* tableAlias;
-    char* columnName;  /* null only with an aggregate: COUNT(*) */
+    char* columnName; /* null only with an aggregate: COUNT(*) */
     char* columnAlias;
     int32_t length;
     uint8_t type;      /* column type code, 0 to 21 */
@@ -121,7 +118,7 @@ typedef struct QueryCondition {
     QueryColumn* column; /* null in AND/OR nodes */
     void* value;         /* null for no value */
     int32_t valueLength;
-    uint8_t op;          /* QueryOperator code */
+    uint8_t op; /* QueryOperator code */
     struct QueryCondition* left;
     struct QueryCondition* right;
     struct QueryCondition* parent;
@@ -195,15 +192,13 @@ void FreeSelectQuery(SelectQuery* query);
  * "\nInvalid Aggregate Type\n"; and for a null pool. A null column name
  * with an aggregate is accepted (printed as COUNT(*) and the like). */
 QueryColumn* CreateQueryColumn(const char* tableName, const char* tableAlias, const char* columnName,
-                               const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate,
-                               MemPool* pool);
+                               const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate, MemPool* pool);
 
 /* As CreateQueryColumn, but the column name is always required: null gives
  * "\nColumn Name is NULL\n" whatever the aggregate. For join, group-by and
  * sort lists. */
 QueryColumn* CreateListColumn(const char* tableName, const char* tableAlias, const char* columnName,
-                              const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate,
-                              MemPool* pool);
+                              const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate, MemPool* pool);
 
 /* Appends column to the select list. */
 int AddSelectColumn(SelectQuery* query, QueryColumn* column);
@@ -217,9 +212,8 @@ int RemoveSelectColumn(SelectQuery* query, const char* columnName, const char* t
 
 /* Creates a column (CreateQueryColumn) from the query's pool and appends it
  * to the select list. 0 when either step fails; nothing is added then. */
-int CreateAndAddSelectColumn(SelectQuery* query, const char* tableName, const char* tableAlias,
-                             const char* columnName, const char* columnAlias, int32_t length, uint8_t type,
-                             uint8_t aggregate);
+int CreateAndAddSelectColumn(SelectQuery* query, const char* tableName, const char* tableAlias, const char* columnName,
+                             const char* columnAlias, int32_t length, uint8_t type, uint8_t aggregate);
 
 /* An empty list from the pool for join, group-by or sort columns. Null for a
  * null pool or when it cannot be allocated. */
@@ -273,16 +267,14 @@ int AddJoinClause(SelectQuery* query, JoinClause* join);
 
 /* CreateJoinClause from the query's pool, then AddJoinClause. */
 int AddJoinToQuery(SelectQuery* query, const char* baseTable, const char* baseAlias, const char* referenceTable,
-                   const char* referenceAlias, uint8_t joinType, LCDVector* baseColumns,
-                   LCDVector* referenceColumns);
+                   const char* referenceAlias, uint8_t joinType, LCDVector* baseColumns, LCDVector* referenceColumns);
 
 /* A join on n columns named alike in both tables (each name a const char*):
  * one list of n columns without table (type 5) serves as both the base and
  * the reference columns. 0 when n is not positive or anything cannot be
  * made; nothing is added then. */
-int AddNaturalJoinToQuery(SelectQuery* query, const char* baseTable, const char* baseAlias,
-                          const char* referenceTable, const char* referenceAlias, uint8_t joinType, int32_t n,
-                          ...);
+int AddNaturalJoinToQuery(SelectQuery* query, const char* baseTable, const char* baseAlias, const char* referenceTable,
+                          const char* referenceAlias, uint8_t joinType, int32_t n, ...);
 
 /* A table of the plain table list. Null for a null pool. */
 QueryTable* CreateQueryTable(const char* tableName, const char* alias, MemPool* pool);

@@ -45,8 +45,8 @@ typedef char* (*SqlGenCreateFn)(const char* tableName);
 typedef RowObject* (*SqlConvRowFn)(const DBResultSet* resultSet, const char* tableName);
 
 typedef struct SqlDialect {
-    uint32_t version;                         /* SQL_DIALECT_VERSION */
-    const char* name;                         /* "MYSQL", "PGSQL", "SQLITE", "FIREBIRD" */
+    uint32_t version; /* SQL_DIALECT_VERSION */
+    const char* name; /* "MYSQL", "PGSQL", "SQLITE", "FIREBIRD" */
     SqlGenSelectFn GenSelectQuery;
     SqlGenRowFn GenUpdateQuery;
     SqlGenRowFn GenInsertQuery;
@@ -123,13 +123,13 @@ RowObject* FirebirdConvResultsetToRowobject(const DBResultSet* resultSet, const 
 /* The pieces of a select, each as text allocated from pool (the query's),
  * or null: the select list, the join text, the table list, the condition,
  * the group-by and the sort text. GenCriteriaString prints one subtree. */
-#define VELMORA_DECLARE_SELECT_PIECES(Prefix)                                                   \
-    char* Prefix##GenerateColumnsStr(LCDVector* columns, MemPool* pool);                        \
-    char* Prefix##GenerateJoinsStr(LCDVector* joins, MemPool* pool);                            \
-    char* Prefix##GenerateTableListStr(LCDVector* tables, MemPool* pool);                       \
-    char* Prefix##GenerateCriteriaStr(QueryCondition* criteria, MemPool* pool);                 \
-    char* Prefix##GenCriteriaString(QueryCondition* node, MemPool* pool);                       \
-    char* Prefix##GenerateGroupByStr(GroupByClause* groupBy, MemPool* pool);                    \
+#define VELMORA_DECLARE_SELECT_PIECES(Prefix)                                                                          \
+    char* Prefix##GenerateColumnsStr(LCDVector* columns, MemPool* pool);                                               \
+    char* Prefix##GenerateJoinsStr(LCDVector* joins, MemPool* pool);                                                   \
+    char* Prefix##GenerateTableListStr(LCDVector* tables, MemPool* pool);                                              \
+    char* Prefix##GenerateCriteriaStr(QueryCondition* criteria, MemPool* pool);                                        \
+    char* Prefix##GenCriteriaString(QueryCondition* node, MemPool* pool);                                              \
+    char* Prefix##GenerateGroupByStr(GroupByClause* groupBy, MemPool* pool);                                           \
     char* Prefix##GenerateSortColumnStr(SortClause* sort, MemPool* pool);
 VELMORA_DECLARE_SELECT_PIECES(Mysql)
 VELMORA_DECLARE_SELECT_PIECES(Pgsql)
