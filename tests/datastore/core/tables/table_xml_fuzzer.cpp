@@ -4,7 +4,7 @@
 // every kind of value make symbolic identifiers and inherited keys
 // reachable. Every row that comes back must read back within its lengths.
 //
-//   table_xml_fuzzer tests/tables/table_xml_corpus
+//   table_xml_fuzzer tests/datastore/core/tables/table_xml_corpus
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>

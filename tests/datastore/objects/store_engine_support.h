@@ -152,7 +152,7 @@ private:
     }
     bool Pause(const std::string& action)
     {
-        std::string command = TW_SOURCE_DIR "/tests/objects/engine_pause.sh " +
+        std::string command = TW_SOURCE_DIR "/tests/datastore/objects/engine_pause.sh " +
             std::string(tw::engines::EngineName(engine_)) + " '" + state_ + "' " + action + " >/dev/null 2>&1";
         return !state_.empty() && std::system(command.c_str()) == 0;
     }
