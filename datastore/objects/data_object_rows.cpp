@@ -717,46 +717,51 @@ void PrintDataObject(const DataObject* dataObject)
     }
 }
 
-char** MakeColumnList(MemPool* pool, int32_t n, ...)
-{
-    if (!pool || n < 0)
-        return nullptr;
-    auto** list = static_cast<char**>(PoolAlloc(pool, sizeof(char*) * (static_cast<size_t>(n) + 1)));
-    if (!list)
-        return nullptr;
-    va_list args;
-    va_start(args, n);
-    bool ok = true;
-    for (int32_t i = 0; i < n; i++) {
-        const char* name = va_arg(args, const char*);
-        list[i] = nullptr;
-        if (ok && (!name || PoolStrdup(&list[i], name, pool) != VELMORA_SUCCESS))
-            ok = false;
-    }
-    va_end(args);
-    list[n] = nullptr;
-    return ok ? list : nullptr;
-}
+namespace {
 
-char** MakeStringColumnValuesList(MemPool* pool, int32_t n, ...)
+/* A null-terminated array of n texts from args, copied into pool. A null
+ * text is refused when nullsAllowed is false (names), kept as a null entry
+ * when it is true (values: SQL NULL). */
+char** PoolTextList(MemPool* pool, int32_t n, va_list args, bool nullsAllowed)
 {
     if (!pool || n < 0)
         return nullptr;
     auto** list = static_cast<char**>(PoolAlloc(pool, sizeof(char*) * (static_cast<size_t>(n) + 1)));
     if (!list)
         return nullptr;
-    va_list args;
-    va_start(args, n);
     bool ok = true;
     for (int32_t i = 0; i < n; i++) {
         const char* text = va_arg(args, const char*);
         list[i] = nullptr;
-        if (ok && text && PoolStrdup(&list[i], text, pool) != VELMORA_SUCCESS)
+        if (!ok)
+            continue;
+        if (!text)
+            ok = nullsAllowed;
+        else if (PoolStrdup(&list[i], text, pool) != VELMORA_SUCCESS)
             ok = false;
     }
-    va_end(args);
     list[n] = nullptr;
     return ok ? list : nullptr;
+}
+
+} // namespace
+
+char** MakeColumnList(MemPool* pool, int32_t n, ...)
+{
+    va_list args;
+    va_start(args, n);
+    char** list = PoolTextList(pool, n, args, false);
+    va_end(args);
+    return list;
+}
+
+char** MakeStringColumnValuesList(MemPool* pool, int32_t n, ...)
+{
+    va_list args;
+    va_start(args, n);
+    char** list = PoolTextList(pool, n, args, true);
+    va_end(args);
+    return list;
 }
 
 int32_t* MakeLengthList(MemPool* pool, int32_t n, ...)

@@ -155,15 +155,23 @@ std::string DatabaseLocation(Engine engine, const std::string& name, std::string
     return name;
 }
 
-bool CreateDatabase(Engine engine, const std::string& name, std::string* error)
+// The facts of a started engine, for a database name every engine takes.
+static bool FactsForDatabase(Engine engine, const std::string& name, EngineFacts* facts, std::string* error)
 {
-    EngineFacts facts;
-    if (!ReadEngineFacts(engine, &facts, error))
+    if (!ReadEngineFacts(engine, facts, error))
         return false;
     if (!IsPlainName(name)) {
         *error = "not a plain database name (use DatabaseNameFor): " + name;
         return false;
     }
+    return true;
+}
+
+bool CreateDatabase(Engine engine, const std::string& name, std::string* error)
+{
+    EngineFacts facts;
+    if (!FactsForDatabase(engine, name, &facts, error))
+        return false;
     switch (engine) {
     case Engine::sqlite:
         return detail::SqliteCreate(facts, name, error);
@@ -180,12 +188,8 @@ bool CreateDatabase(Engine engine, const std::string& name, std::string* error)
 bool DropDatabase(Engine engine, const std::string& name, std::string* error)
 {
     EngineFacts facts;
-    if (!ReadEngineFacts(engine, &facts, error))
+    if (!FactsForDatabase(engine, name, &facts, error))
         return false;
-    if (!IsPlainName(name)) {
-        *error = "not a plain database name (use DatabaseNameFor): " + name;
-        return false;
-    }
     switch (engine) {
     case Engine::sqlite:
         return detail::SqliteDrop(facts, name, error);
@@ -202,12 +206,8 @@ bool DropDatabase(Engine engine, const std::string& name, std::string* error)
 std::unique_ptr<Connection> Connect(Engine engine, const std::string& name, std::string* error)
 {
     EngineFacts facts;
-    if (!ReadEngineFacts(engine, &facts, error))
+    if (!FactsForDatabase(engine, name, &facts, error))
         return nullptr;
-    if (!IsPlainName(name)) {
-        *error = "not a plain database name (use DatabaseNameFor): " + name;
-        return nullptr;
-    }
     switch (engine) {
     case Engine::sqlite:
         return detail::SqliteConnect(facts, name, error);
